@@ -1,0 +1,310 @@
+#include "server/server.h"
+
+#include "handlers/messagehandler.h"
+#include "server/frame.h"
+#include "server/protocol.h"
+#include "server/random.h"
+#include "server/settingsfile.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+namespace {
+const QString LastUsedPortKey = QStringLiteral("lastUsedPort");
+constexpr quint16 FirstDynamicPort = 49152;
+constexpr int ListenRetryMs = 100;
+constexpr auto NormalClosure = QWebSocketProtocol::CloseCodeNormal;
+
+// Network bytes go into the log escaped and cut short: enough to diagnose, too little to flood.
+QByteArray logPreview(const QByteArray& bytes)
+{
+    constexpr int Limit = 200;
+    return bytes.size() <= Limit ? bytes : bytes.left(Limit) + "...";
+}
+} // namespace
+
+Server::Server(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<QList<QSslError>>();
+    startListening();
+}
+
+Server::~Server()
+{
+    for (QWebSocket* connection : qAsConst(connectionList))
+        connection->disconnect(this);
+    delete listener;
+}
+
+quint16 Server::port() const
+{
+    return listener && listener->isListening() ? listener->serverPort() : 0;
+}
+
+void Server::startListening()
+{
+    QSettings settings;
+    auto port = quint16(settings.value(LastUsedPortKey).toUInt());
+    if (port < FirstDynamicPort)
+        port = quint16(randomInt(FirstDynamicPort, 65535));
+
+    if (listener) {
+        listener->disconnect(this); // our own close is not a reason to listen again
+        listener->close();
+        listener->deleteLater();
+    }
+    listener = new QWebSocketServer(QCoreApplication::applicationName(), QWebSocketServer::NonSecureMode);
+    if (!listener->listen(QHostAddress::Any, port)) {
+        settings.remove(LastUsedPortKey);
+        syncPrivately(settings);
+        QTimer::singleShot(ListenRetryMs, Qt::PreciseTimer, this, &Server::startListening);
+        return;
+    }
+    connect(listener, &QWebSocketServer::newConnection, this, &Server::onNewConnection);
+    connect(listener, &QWebSocketServer::closed, this, &Server::onServerClosed);
+    settings.setValue(LastUsedPortKey, port);
+    syncPrivately(settings);
+    publishService();
+}
+
+void Server::publishService()
+{
+    // Announcing the service over DNS-SD is not wired in yet; clients connect by address.
+}
+
+void Server::onServerClosed()
+{
+    startListening();
+}
+
+void Server::onSslErrors(const QList<QSslError>& errors)
+{
+    qWarning() << "void Server::onSslErrors(const QList<QSslError>&)" << errors;
+}
+
+void Server::onNewConnection()
+{
+    QWebSocket* connection = listener->nextPendingConnection();
+    if (!connection)
+        return;
+    // Connections outlive a recreated listening socket, so they belong to us.
+    connection->setParent(this);
+    connection->setMaxAllowedIncomingMessageSize(MaxIncomingMessageSize);
+    connection->setMaxAllowedIncomingFrameSize(MaxIncomingMessageSize);
+    connectionList.append(connection);
+    connect(connection, &QWebSocket::binaryMessageReceived, this, &Server::onBinaryMessageReceived);
+    connect(connection, &QWebSocket::disconnected, this, &Server::socketDisconnected);
+
+    const QUrlQuery query(connection->requestUrl());
+    if (query.hasQueryItem(Key::Id)) {
+        const QString id = query.queryItemValue(Key::Id, QUrl::FullyDecoded);
+        if (isAuthorized(id))
+            challenge(id, connection);
+        else
+            requestAuthorization(id, connection);
+    } else {
+        connection->close(NormalClosure);
+    }
+    if (query.hasQueryItem(Key::ClientVersion))
+        connection->setProperty(ConnectionProperty::ClientVersion, query.queryItemValue(Key::ClientVersion).toInt());
+}
+
+void Server::onBinaryMessageReceived(const QByteArray& message)
+{
+    auto* connection = qobject_cast<QWebSocket*>(sender());
+    if (!connection)
+        return;
+    QByteArray data = message;
+    const QByteArray key = connection->property(ConnectionProperty::SessionKey).toByteArray();
+    if (!key.isEmpty())
+        data = decrypt(message, key);
+
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError) {
+        qWarning() << "Cannot parse JSON" << error.errorString() << logPreview(data) << logPreview(message);
+        connection->close(NormalClosure);
+        // A device whose frames no longer decrypt has lost its secret: let it pair again.
+        const QString id = connection->property(ConnectionProperty::DeviceId).toString();
+        if (!id.isEmpty())
+            deauthorize(id);
+        return;
+    }
+    dispatch(document.object(), connection, data);
+}
+
+void Server::dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data)
+{
+    const QString method = object.value(Key::Method).toString();
+    if (method != Method::Authentication && !clientList.contains(connection)) {
+        qWarning() << "Permission denied" << connection << logPreview(data);
+        return;
+    }
+    if (MessageHandler* handler = handlers.value(method)) {
+        handler->handle(object, connection);
+        return;
+    }
+    qWarning() << "Unhandled request" << logPreview(data);
+    emit unhandledMessage(method);
+}
+
+void Server::socketDisconnected()
+{
+    auto* connection = qobject_cast<QWebSocket*>(sender());
+    if (!connection)
+        return;
+    connection->disconnect(this);
+    connectionList.removeAll(connection);
+    if (pending == connection) {
+        pending = nullptr;
+        pendingId.clear();
+    }
+    if (clientList.removeAll(connection) > 0)
+        emit clientCountChanged(clientList.size());
+    connection->deleteLater();
+}
+
+void Server::sendJson(QWebSocket* connection, const QJsonObject& object, const Attachments& attachments)
+{
+    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    const QByteArray key = connection->property(ConnectionProperty::SessionKey).toByteArray();
+    if (!key.isEmpty())
+        json = encrypt(json, key);
+    connection->sendBinaryMessage(Frame::encode(json, attachments));
+}
+
+void Server::sendJson(QWebSocket* connection, const QJsonObject& object, const Attachment& attachment)
+{
+    sendJson(connection, object, Attachments{attachment});
+}
+
+void Server::send(QWebSocket* connection, const QString& method, QJsonObject object)
+{
+    object.insert(Key::Method, method);
+    sendJson(connection, object);
+}
+
+void Server::broadcast(const QJsonObject& object, const Attachments& attachments)
+{
+    for (QWebSocket* client : qAsConst(clientList))
+        sendJson(client, object, attachments);
+}
+
+void Server::broadcast(const QString& method, QJsonObject object)
+{
+    object.insert(Key::Method, method);
+    broadcast(object);
+}
+
+void Server::runHandler(MessageHandler* handler)
+{
+    // Only approved devices may see the desktop's state; the others are still strangers.
+    const QList<QWebSocket*> recipients = clientList;
+    for (QWebSocket* client : recipients)
+        handler->handle(QJsonObject(), client);
+}
+
+void Server::runHandler(const QString& method)
+{
+    if (MessageHandler* handler = handlers.value(method))
+        runHandler(handler);
+    else
+        qWarning() << "void Server::runHandler(const QString&)"
+                   << "No handler for" << method;
+}
+
+void Server::registerHandler(MessageHandler* handler)
+{
+    handlers.insert(handler->method(), handler);
+}
+
+void Server::requestAuthorization(const QString& id, QWebSocket* connection)
+{
+    if (pending || id.isEmpty()) {
+        connection->close(NormalClosure);
+        return;
+    }
+    pending = connection;
+    pendingId = id;
+    send(connection, Method::Wait, QJsonObject());
+
+    QString name = connection->peerName();
+    QString ip = connection->peerAddress().toString();
+    if (name.isEmpty())
+        std::swap(name, ip);
+    emit needUserAuthorization(connection, id, name, ip);
+}
+
+void Server::challenge(const QString& id, QWebSocket* connection)
+{
+    if (pending) {
+        connection->close(NormalClosure);
+        return;
+    }
+    pending = connection;
+    pendingId = id;
+    const QString token = randomToken();
+    connection->setProperty(ConnectionProperty::DeviceId, id);
+    connection->setProperty(ConnectionProperty::SessionToken, token);
+    const QByteArray key = sessionKey(id, deviceSecret(id), token);
+    send(connection, Method::Authentication, QJsonObject{{Key::SessionToken, token}});
+    // The challenge itself goes out in clear; from here on both directions are encrypted.
+    connection->setProperty(ConnectionProperty::SessionKey, key);
+    QTimer::singleShot(challengeTimeout, connection, [this, connection] { closeChallengeIfUnanswered(connection); });
+}
+
+void Server::closeChallengeIfUnanswered(QWebSocket* connection)
+{
+    // A silent peer must not hold the one pending slot and keep every paired device out.
+    if (pending == connection)
+        connection->close(NormalClosure);
+}
+
+bool Server::isChallenged(QWebSocket* connection) const
+{
+    return connection && pending == connection &&
+           !connection->property(ConnectionProperty::SessionToken).toString().isEmpty();
+}
+
+void Server::authorize(const QString& id, bool granted)
+{
+    // A late answer about a device that left must not admit whoever waits now.
+    if (!pending || !pending->isValid() || id != pendingId)
+        return;
+    if (granted) {
+        const QString secret = randomToken();
+        send(pending, Method::Authentication, QJsonObject{{Key::Secret, secret}});
+        if (pending->isValid())
+            devices.insert(id, secret);
+    }
+    finishAuthorization(id, granted);
+}
+
+void Server::finishAuthorization(const QString&, bool granted)
+{
+    if (!pending)
+        return;
+    QWebSocket* connection = pending;
+    pending = nullptr;
+    pendingId.clear();
+    if (!granted) {
+        connection->close(NormalClosure);
+        return;
+    }
+    clientList.append(connection);
+    send(connection, Method::Authentication, QJsonObject{{Key::Value, true}});
+    emit clientCountChanged(clientList.size());
+}
+
+void Server::deauthorizeAll()
+{
+    devices.clear();
+    const QList<QWebSocket*> admitted = clientList;
+    for (QWebSocket* client : admitted)
+        client->close(NormalClosure);
+}

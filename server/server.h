@@ -1,0 +1,98 @@
+#pragma once
+
+#include "server/authorizeddevices.h"
+#include "server/sessioncipher.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QSslError>
+
+class MessageHandler;
+class QWebSocket;
+class QWebSocketServer;
+
+// Owns the listening socket, every client connection and the method table. Requests travel
+// socket -> decrypt -> parse -> gate -> handler; replies go out through sendJson.
+class Server : public QObject
+{
+    Q_OBJECT
+public:
+    enum MessageType : qint8 { Json = 0, Png = 1 };
+    Q_ENUM(MessageType)
+    using Attachment = QPair<MessageType, QByteArray>;
+    using Attachments = QList<Attachment>;
+
+    // Larger incoming messages close the connection; no request comes near this.
+    static constexpr qint64 MaxIncomingMessageSize = 1024 * 1024;
+
+    explicit Server(QObject* parent = nullptr);
+    ~Server() override;
+
+    quint16 port() const;
+    const QList<QWebSocket*>& connections() const { return connectionList; }
+    const QList<QWebSocket*>& clients() const { return clientList; }
+
+    void sendJson(QWebSocket* connection, const QJsonObject& object, const Attachments& attachments = {});
+    void sendJson(QWebSocket* connection, const QJsonObject& object, const Attachment& attachment);
+    void send(QWebSocket* connection, const QString& method, QJsonObject object);
+    void broadcast(const QJsonObject& object, const Attachments& attachments = {});
+    void broadcast(const QString& method, QJsonObject object);
+    void runHandler(MessageHandler* handler);
+    void runHandler(const QString& method);
+    void registerHandler(MessageHandler* handler);
+
+    bool isAuthorized(const QString& id) const { return devices.contains(id); }
+    QString deviceSecret(const QString& id) const { return devices.secret(id); }
+    int authorizedDeviceCount() const { return devices.count(); }
+    void deauthorize(const QString& id) { devices.remove(id); }
+    void authorize(const QString& id, bool granted);
+    void finishAuthorization(const QString& id, bool granted);
+    // Only the connection that was challenged may answer the challenge.
+    bool isChallenged(QWebSocket* connection) const;
+    // How long a challenged connection may keep the pending slot without answering.
+    void setChallengeTimeout(int milliseconds) { challengeTimeout = milliseconds; }
+
+    QByteArray encrypt(const QByteArray& plain, const QByteArray& key) const { return cipher.encrypt(plain, key); }
+    QByteArray decrypt(const QByteArray& frame, const QByteArray& key) const { return cipher.decrypt(frame, key); }
+    static QByteArray sessionKey(const QString& id, const QString& secret, const QString& token)
+    {
+        return SessionCipher::sessionKey(id, secret, token);
+    }
+
+    void publishService();
+
+signals:
+    void clientCountChanged(int count);
+    void unhandledMessage(QString method);
+    void needUserAuthorization(QObject* obj, QString id, QString name, QString ip);
+
+public slots:
+    void onSslErrors(const QList<QSslError>& errors);
+    void onNewConnection();
+    void onServerClosed();
+    void onBinaryMessageReceived(const QByteArray& message);
+    void socketDisconnected();
+    void deauthorizeAll();
+
+private:
+    void startListening();
+    void requestAuthorization(const QString& id, QWebSocket* connection);
+    void challenge(const QString& id, QWebSocket* connection);
+    void closeChallengeIfUnanswered(QWebSocket* connection);
+    void dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data);
+
+    QWebSocketServer* listener = nullptr;
+    QList<QWebSocket*> connectionList;
+    QList<QWebSocket*> clientList;
+    SessionCipher cipher;
+    QPointer<QWebSocket> pending;
+    // The device the pending connection speaks for: a decision about another device is stale.
+    QString pendingId;
+    QMap<QString, MessageHandler*> handlers;
+    AuthorizedDevices devices;
+    int challengeTimeout = 10000;
+};

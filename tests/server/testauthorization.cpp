@@ -1,0 +1,250 @@
+#include "handlers/authenticationhandler.h"
+#include "server/protocol.h"
+#include "server/server.h"
+#include "tests/support/echohandler.h"
+#include "tests/support/testclient.h"
+#include "tests/support/testenvironment.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+QString methodOf(const QJsonObject& object)
+{
+    return object.value(Key::Method).toString();
+}
+
+QJsonObject request(const QString& method, const QJsonObject& fields = {})
+{
+    QJsonObject object = fields;
+    object.insert(Key::Method, method);
+    return object;
+}
+} // namespace
+
+class TestAuthorization : public QObject
+{
+    Q_OBJECT
+    TestEnvironment environment;
+    Server* server = nullptr;
+
+    // A device paired in an earlier session, now connected again and challenged.
+    void connectChallenged(TestClient& device)
+    {
+        QVERIFY(device.pair(*server));
+        device.socket.close();
+        QVERIFY(device.waitForDisconnected());
+        QVERIFY(device.open(server->port()));
+        QVERIFY(device.nextJson().contains(Key::SessionToken));
+    }
+
+private slots:
+    void init()
+    {
+        QSettings().clear();
+        server = new Server;
+        new AuthenticationHandler(server, Method::Authentication);
+        new EchoHandler(server, Method::Volume);
+    }
+    void cleanup() { delete server; }
+
+    void pairingWithConsent();
+    void pairingRefusedOrTooLate();
+    void onlyOneDeviceWaitsAtATime();
+    void knownDeviceProvesItsSecret();
+    void wrongAnswerKeepsTheDeviceGarbageForgetsIt();
+    void deauthorizeAllClosesAndForgets();
+    void strayAnswersDoNotDecideForTheWaitingDevice();
+    void silentChallengedPeerIsClosed();
+};
+
+void TestAuthorization::pairingWithConsent()
+{
+    QSignalSpy asked(server, &Server::needUserAuthorization);
+    QSignalSpy count(server, &Server::clientCountChanged);
+    TestClient device;
+    QVERIFY(device.open(server->port()));
+    QCOMPARE(device.next().segment, QByteArray(R"({"_":"wa"})"));
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.at(0).at(1).toString(), device.deviceId);
+    QVERIFY(asked.at(0).at(2).toString().contains(QStringLiteral("127.0.0.1"))); // no peer name: the address
+    QCOMPARE(asked.at(0).at(3).toString(), QString());
+
+    server->authorize(device.deviceId, true);
+    const QJsonObject secretMessage = device.nextJson();
+    QCOMPARE(methodOf(secretMessage), Method::Authentication);
+    QCOMPARE(secretMessage.value(Key::Secret).toString().size(), 32);
+    QCOMPARE(device.nextJson(), request(Method::Authentication, {{Key::Value, true}}));
+    QCOMPARE(server->deviceSecret(device.deviceId), device.secret);
+    QCOMPARE(count.takeFirst().at(0).toInt(), 1);
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFile::permissions(environment.settingsFile()) & others, QFile::Permissions());
+
+    // Admitted, but without a key: the pairing connection stays in clear.
+    device.send(request(Method::Volume));
+    QCOMPARE(device.next().segment, QByteArray(R"({"_":"v"})"));
+    device.socket.close();
+    QVERIFY(count.wait());
+    QCOMPARE(count.takeFirst().at(0).toInt(), 0);
+    QCOMPARE(server->authorizedDeviceCount(), 1); // entries, not connections
+}
+
+void TestAuthorization::pairingRefusedOrTooLate()
+{
+    TestClient refused(QStringLiteral("refused"));
+    QVERIFY(refused.open(server->port()));
+    QCOMPARE(methodOf(refused.nextJson()), Method::Wait);
+    server->authorize(refused.deviceId, false);
+    QVERIFY(refused.waitForDisconnected());
+    QCOMPARE(refused.closeCode(), QWebSocketProtocol::CloseCodeNormal);
+
+    TestClient impatient(QStringLiteral("impatient"));
+    QVERIFY(impatient.open(server->port()));
+    QCOMPARE(methodOf(impatient.nextJson()), Method::Wait);
+    impatient.socket.close();
+    QTRY_VERIFY(server->connections().isEmpty());
+
+    // The prompt about the device that left is answered while another device waits.
+    TestClient next(QStringLiteral("next"));
+    QVERIFY(next.open(server->port()));
+    QCOMPARE(methodOf(next.nextJson()), Method::Wait);
+    server->authorize(impatient.deviceId, true);
+    QVERIFY(server->clients().isEmpty());
+    QCOMPARE(server->authorizedDeviceCount(), 0);
+    server->authorize(next.deviceId, true);
+    QVERIFY(next.nextJson().contains(Key::Secret));
+    QVERIFY(server->isAuthorized(next.deviceId) && !server->isAuthorized(refused.deviceId));
+}
+
+void TestAuthorization::onlyOneDeviceWaitsAtATime()
+{
+    TestClient first(QStringLiteral("first")), second(QStringLiteral("second")), third(QStringLiteral("third"));
+    QVERIFY(first.open(server->port()));
+    QCOMPARE(methodOf(first.nextJson()), Method::Wait);
+    second.open(server->port());
+    QVERIFY(second.waitForDisconnected());
+    QCOMPARE(second.closeCode(), QWebSocketProtocol::CloseCodeNormal);
+    QVERIFY(second.next().segment.isEmpty());
+
+    first.socket.close();
+    QTRY_VERIFY(server->connections().isEmpty());
+    QVERIFY(third.open(server->port()));
+    QCOMPARE(methodOf(third.nextJson()), Method::Wait);
+}
+
+void TestAuthorization::knownDeviceProvesItsSecret()
+{
+    TestClient device;
+    QVERIFY(device.pair(*server));
+    device.socket.close();
+    QVERIFY(device.waitForDisconnected());
+
+    QVERIFY(device.open(server->port()));
+    const TestClient::Message challenge = device.next();
+    QCOMPARE(challenge.segment, QStringLiteral(R"({"_":"au","st":"%1"})").arg(device.token).toUtf8());
+    QCOMPARE(device.token.size(), 32);
+    device.answerChallenge();
+    const TestClient::Message verdict = device.next();
+    QCOMPARE(verdict.json, request(Method::Authentication, {{Key::Value, true}}));
+    QCOMPARE(verdict.segment.size(), 16 + 32); // IV and two blocks of ciphertext
+
+    device.send(request(Method::Volume, {{Key::Value, 40}}));
+    QCOMPARE(device.nextJson().value(Key::Value).toInt(), 40);
+
+    const QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    server->sendJson(server->clients().constFirst(), request(Method::AppIcon), {Server::Png, png});
+    const TestClient::Message icon = device.next();
+    QCOMPARE(icon.json, request(Method::AppIcon));
+    QCOMPARE(icon.attachments, Server::Attachments({{Server::Png, png}}));
+}
+
+void TestAuthorization::wrongAnswerKeepsTheDeviceGarbageForgetsIt()
+{
+    TestClient device;
+    connectChallenged(device);
+    device.answerChallenge(QString::fromLatin1(QByteArray(20, '\0').toHex()));
+    QVERIFY(device.waitForDisconnected());
+    QCOMPARE(device.closeCode(), QWebSocketProtocol::CloseCodeNormal);
+    QVERIFY(server->isAuthorized(device.deviceId));
+
+    QVERIFY(device.open(server->port()));
+    QVERIFY(device.nextJson().contains(Key::SessionToken));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot parse JSON")));
+    device.sendRaw(R"({"_":"au","h":"sent in clear"})");
+    QVERIFY(device.waitForDisconnected());
+    QVERIFY(!server->isAuthorized(device.deviceId));
+
+    QVERIFY(device.open(server->port()));
+    QCOMPARE(methodOf(device.nextJson()), Method::Wait);
+}
+
+void TestAuthorization::deauthorizeAllClosesAndForgets()
+{
+    TestClient one(QStringLiteral("one")), two(QStringLiteral("two"));
+    QVERIFY(one.pair(*server));
+    QVERIFY(two.pair(*server));
+    QCOMPARE(server->authorizedDeviceCount(), 2);
+
+    server->deauthorizeAll();
+    QVERIFY(one.waitForDisconnected());
+    QVERIFY(two.waitForDisconnected());
+    QCOMPARE(server->authorizedDeviceCount(), 0);
+    QTRY_VERIFY(server->clients().isEmpty());
+    QVERIFY(one.open(server->port()));
+    QCOMPARE(methodOf(one.nextJson()), Method::Wait);
+}
+
+void TestAuthorization::strayAnswersDoNotDecideForTheWaitingDevice()
+{
+    TestClient admitted(QStringLiteral("admitted")), challenged(QStringLiteral("challenged"));
+    QVERIFY(admitted.pair(*server));
+    connectChallenged(challenged);
+    QSignalSpy count(server, &Server::clientCountChanged);
+
+    // Right and wrong answers alike, from a connection that was not challenged.
+    admitted.answerChallenge(QString::fromLatin1(challenged.key.toHex()));
+    admitted.answerChallenge(QStringLiteral("wrong"));
+    admitted.send(request(Method::Volume));
+    QCOMPARE(methodOf(admitted.nextJson()), Method::Volume); // both answers were handled before this
+    QVERIFY(challenged.isConnected());
+    QCOMPARE(server->clients().size(), 1);
+
+    challenged.answerChallenge();
+    QCOMPARE(challenged.nextJson().value(Key::Value).toBool(), true);
+    QCOMPARE(server->clients().size(), 2);
+    QCOMPARE(count.size(), 1);
+
+    // A device waiting for the user has no challenge to answer.
+    TestClient stranger(QStringLiteral("stranger"));
+    QVERIFY(stranger.open(server->port()));
+    QCOMPARE(methodOf(stranger.nextJson()), Method::Wait);
+    QSignalSpy served(server->connections().constLast(), &QWebSocket::binaryMessageReceived);
+    stranger.answerChallenge(QStringLiteral("anything"));
+    stranger.send(request(Method::Authentication)); // no answer at all
+    QTRY_COMPARE(served.size(), 2);
+    QVERIFY(stranger.isConnected());
+    server->authorize(stranger.deviceId, true);
+    QVERIFY(stranger.nextJson().contains(Key::Secret));
+}
+
+void TestAuthorization::silentChallengedPeerIsClosed()
+{
+    server->setChallengeTimeout(50);
+    TestClient silent(QStringLiteral("silent"));
+    connectChallenged(silent);
+    QVERIFY(silent.waitForDisconnected());
+    QCOMPARE(silent.closeCode(), QWebSocketProtocol::CloseCodeNormal);
+    QVERIFY(server->isAuthorized(silent.deviceId));
+
+    // The slot is free again, and a device that answers in time is not closed.
+    server->setChallengeTimeout(10000);
+    TestClient prompt(QStringLiteral("prompt"));
+    connectChallenged(prompt);
+    prompt.answerChallenge();
+    QCOMPARE(prompt.nextJson().value(Key::Value).toBool(), true);
+}
+
+QTEST_MAIN(TestAuthorization)
+#include "testauthorization.moc"

@@ -1,0 +1,216 @@
+#include "server/frame.h"
+#include "server/protocol.h"
+#include "server/server.h"
+#include "tests/support/echohandler.h"
+#include "tests/support/testclient.h"
+#include "tests/support/testenvironment.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+const QString LastUsedPort = QStringLiteral("lastUsedPort");
+
+QJsonObject request(const QString& method, const QJsonObject& fields = {})
+{
+    QJsonObject object = fields;
+    object.insert(Key::Method, method);
+    return object;
+}
+
+// A port in the dynamic range that nothing listens on right now.
+quint16 freeDynamicPort()
+{
+    for (quint16 port = 50000; port < 60000; port += 7) {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::Any, port))
+            return port;
+    }
+    return 0;
+}
+} // namespace
+
+class TestServer : public QObject
+{
+    Q_OBJECT
+    TestEnvironment environment;
+
+private slots:
+    void init() { QSettings().clear(); }
+
+    void framesAreBigEndianWithAttachmentsInClear();
+    void listensOnTheStoredPortOrADynamicOne();
+    void retriesWhenTheStoredPortIsTaken();
+    void connectionWithoutIdIsClosed();
+    void gateLetsOnlyAuthenticationThrough();
+    void unknownMethodsReachTheCore();
+    void unparseableRequestClosesTheConnection();
+    void lastRegistrationWins();
+    void pushesReachAdmittedConnectionsOnly();
+    void oversizedMessageClosesTheConnection();
+};
+
+void TestServer::framesAreBigEndianWithAttachmentsInClear()
+{
+    const QByteArray frame = Frame::encode("{}", {{Server::Png, "abc"}, {Server::Json, ""}});
+    QCOMPARE(frame, QByteArray("\0\0\0\x02{}\x01\0\0\0\x03"
+                               "abc\0\0\0\0\0",
+                               19));
+    QCOMPARE(Frame::encode("{\"_\":\"wa\"}", {}).size(), 4 + 10);
+
+    QByteArray segment;
+    Server::Attachments attachments;
+    QVERIFY(Frame::decode(frame, &segment, &attachments));
+    QCOMPARE(segment, QByteArray("{}"));
+    QCOMPARE(attachments.size(), 2);
+    QCOMPARE(attachments.at(0), Server::Attachment(Server::Png, "abc"));
+    for (int cut : {3, 5, 10, 16})
+        QVERIFY2(!Frame::decode(frame.left(cut), &segment, &attachments), qPrintable(QString::number(cut)));
+    QVERIFY(!Frame::decode(QByteArray("\xff\xff\xff\xff", 4), &segment, &attachments));
+}
+
+void TestServer::listensOnTheStoredPortOrADynamicOne()
+{
+    const quint16 free = freeDynamicPort();
+    QVERIFY(free);
+    QSettings().setValue(LastUsedPort, free);
+    {
+        Server server;
+        QCOMPARE(server.port(), free);
+    }
+    QSettings().setValue(LastUsedPort, 8080);
+    Server server;
+    QVERIFY(server.port() >= 49152);
+    QCOMPARE(QSettings().value(LastUsedPort).toUInt(), uint(server.port()));
+}
+
+void TestServer::retriesWhenTheStoredPortIsTaken()
+{
+    QTcpServer occupant;
+    QVERIFY(occupant.listen(QHostAddress::Any, freeDynamicPort()));
+    QSettings().setValue(LastUsedPort, occupant.serverPort());
+
+    Server server;
+    QCOMPARE(server.port(), quint16(0));
+    QVERIFY(!QSettings().contains(LastUsedPort));
+    QTRY_VERIFY(server.port() != 0);
+    QVERIFY(server.port() != occupant.serverPort());
+    QCOMPARE(QSettings().value(LastUsedPort).toUInt(), uint(server.port()));
+
+    TestClient device;
+    QVERIFY(device.open(server.port()));
+    QCOMPARE(device.nextJson().value(Key::Method).toString(), Method::Wait);
+}
+
+void TestServer::connectionWithoutIdIsClosed()
+{
+    Server server;
+    TestClient anonymous(QString{});
+    anonymous.open(server.port(), QStringLiteral("v=3"));
+    QVERIFY(anonymous.waitForDisconnected());
+    QCOMPARE(anonymous.closeCode(), QWebSocketProtocol::CloseCodeNormal);
+    QVERIFY(anonymous.next().segment.isEmpty());
+}
+
+void TestServer::gateLetsOnlyAuthenticationThrough()
+{
+    Server server;
+    new EchoHandler(&server, Method::Authentication);
+    new EchoHandler(&server, Method::InstalledApps);
+    TestClient stranger;
+    QVERIFY(stranger.open(server.port()));
+    QCOMPARE(stranger.nextJson().value(Key::Method).toString(), Method::Wait);
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Permission denied")));
+    stranger.send(request(Method::InstalledApps));
+    stranger.send(request(Method::Authentication, {{Key::ChallengeAnswer, QStringLiteral("x")}}));
+    // Requests are served in order: the echo of "au" coming first proves "ia" was dropped.
+    QCOMPARE(stranger.nextJson().value(Key::Method).toString(), Method::Authentication);
+    QVERIFY(stranger.isConnected());
+}
+
+void TestServer::unknownMethodsReachTheCore()
+{
+    Server server;
+    QSignalSpy unhandled(&server, &Server::unhandledMessage);
+    TestClient device;
+    QVERIFY(device.pair(server));
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled request")));
+    device.send(request(QStringLiteral("sleep")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled request")));
+    device.send({{Key::Method, 5}});
+    QTRY_COMPARE(unhandled.size(), 2);
+    QCOMPARE(unhandled.at(0).at(0).toString(), QStringLiteral("sleep"));
+    QCOMPARE(unhandled.at(1).at(0).toString(), QString());
+}
+
+void TestServer::unparseableRequestClosesTheConnection()
+{
+    Server server;
+    TestClient device;
+    QVERIFY(device.pair(server));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot parse JSON")));
+    device.sendRaw("{not json");
+    QVERIFY(device.waitForDisconnected());
+    QCOMPARE(device.closeCode(), QWebSocketProtocol::CloseCodeNormal);
+}
+
+void TestServer::lastRegistrationWins()
+{
+    Server server;
+    auto* first = new EchoHandler(&server, Method::Volume);
+    auto* second = new EchoHandler(&server, Method::Volume);
+    TestClient device;
+    QVERIFY(device.pair(server)); // the event loop has run: both registered by now
+    device.send(request(Method::Volume, {{Key::Value, 7}}));
+    QCOMPARE(device.nextJson().value(Key::Value).toInt(), 7);
+    QCOMPARE(first->handled, 0);
+    QCOMPARE(second->handled, 1);
+}
+
+void TestServer::pushesReachAdmittedConnectionsOnly()
+{
+    Server server;
+    auto* volume = new EchoHandler(&server, Method::Volume);
+    volume->push(); // nobody connected: nothing to do
+    QCOMPARE(volume->handled, 0);
+
+    TestClient admitted(QStringLiteral("admitted")), waiting(QStringLiteral("waiting"));
+    QVERIFY(admitted.pair(server));
+    QVERIFY(waiting.open(server.port()));
+    QCOMPARE(waiting.nextJson().value(Key::Method).toString(), Method::Wait);
+
+    volume->push();
+    server.broadcast(Method::ScreenLock, {{Key::Value, true}});
+    QCOMPARE(admitted.nextJson(), request(Method::Volume));
+    QCOMPARE(admitted.nextJson(), request(Method::ScreenLock, {{Key::Value, true}}));
+    QCOMPARE(volume->handled, 1);
+
+    // Nothing reached the waiting device: its next message is the verdict it waits for.
+    server.authorize(waiting.deviceId, false);
+    QVERIFY(waiting.waitForDisconnected());
+    QVERIFY(waiting.next().segment.isEmpty());
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("No handler for.*nope")));
+    server.runHandler(QStringLiteral("nope"));
+}
+
+void TestServer::oversizedMessageClosesTheConnection()
+{
+    Server server;
+    TestClient greedy(QStringLiteral("greedy"));
+    QVERIFY(greedy.pair(server));
+    greedy.sendRaw(QByteArray(Server::MaxIncomingMessageSize + 1, ' '));
+    QVERIFY(greedy.waitForDisconnected());
+    QCOMPARE(greedy.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
+    QTRY_VERIFY(server.clients().isEmpty());
+
+    TestClient next(QStringLiteral("next"));
+    QVERIFY(next.pair(server));
+}
+
+QTEST_MAIN(TestServer)
+#include "testserver.moc"
