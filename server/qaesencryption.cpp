@@ -15,18 +15,11 @@ struct CipherContextFree
 };
 using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
 
-const EVP_CIPHER* evpCipher(QAESEncryption::Aes level, QAESEncryption::Mode mode)
+const char* cipherName(QAESEncryption::Aes level, QAESEncryption::Mode mode)
 {
-    const bool cbc = mode == QAESEncryption::CBC;
-    switch (level) {
-    case QAESEncryption::AES_128:
-        return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
-    case QAESEncryption::AES_192:
-        return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
-    case QAESEncryption::AES_256:
-        return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
-    }
-    return nullptr;
+    static const char* const names[3][2] = {
+        {"AES-128-ECB", "AES-128-CBC"}, {"AES-192-ECB", "AES-192-CBC"}, {"AES-256-ECB", "AES-256-CBC"}};
+    return names[level][mode == QAESEncryption::CBC];
 }
 
 const unsigned char* bytes(const QByteArray& data)
@@ -78,21 +71,27 @@ QByteArray crypt(const EVP_CIPHER* cipher, bool encrypt, const QByteArray& input
 } // namespace
 
 QAESEncryption::QAESEncryption(Aes level, Mode mode, Padding, QObject* parent)
-    : QObject(parent), level(level), mode(mode)
+    // Fetched once: an implicit fetch on every frame costs more than the encryption itself.
+    : QObject(parent), cipher(EVP_CIPHER_fetch(nullptr, cipherName(level, mode), nullptr))
 {
+}
+
+QAESEncryption::~QAESEncryption()
+{
+    EVP_CIPHER_free(cipher);
 }
 
 QByteArray QAESEncryption::encode(const QByteArray& plain, const QByteArray& key, const QByteArray& iv) const
 {
-    return crypt(evpCipher(level, mode), true, plain, key, iv);
+    return crypt(cipher, true, plain, key, iv);
 }
 
-QByteArray QAESEncryption::decode(const QByteArray& cipher, const QByteArray& key, const QByteArray& iv) const
+QByteArray QAESEncryption::decode(const QByteArray& input, const QByteArray& key, const QByteArray& iv) const
 {
     // Partial blocks come from peers, not from our own mistakes: no warning.
-    if (cipher.size() % blockSize != 0)
+    if (input.size() % blockSize != 0)
         return {};
-    return crypt(evpCipher(level, mode), false, cipher, key, iv);
+    return crypt(cipher, false, input, key, iv);
 }
 
 QByteArray QAESEncryption::removePadding(const QByteArray& decoded)

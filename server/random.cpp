@@ -14,7 +14,7 @@ constexpr int alphabetSize = sizeof(alphabet) - 1;
 // so that every character is equally likely.
 constexpr int acceptBelow = 256 / alphabetSize * alphabetSize;
 
-QByteArray randomBytes(int count)
+QByteArray drawFromOpenSsl(int count)
 {
     QByteArray bytes(count, Qt::Uninitialized);
     if (RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), count) != 1) {
@@ -22,6 +22,24 @@ QByteArray randomBytes(int count)
         qWarning("Cannot draw random bytes from OpenSSL");
         QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
     }
+    return bytes;
+}
+
+// Every frame needs a fresh IV; drawing them a few hundred at a time keeps the generator's
+// per-call cost off the request path. Bytes are handed out once and never reused.
+QByteArray randomBytes(int count)
+{
+    constexpr int PoolSize = 4096;
+    static QByteArray pool;
+    static int used = 0;
+    if (count > PoolSize)
+        return drawFromOpenSsl(count);
+    if (used + count > pool.size()) {
+        pool = drawFromOpenSsl(PoolSize);
+        used = 0;
+    }
+    const QByteArray bytes = pool.mid(used, count);
+    used += count;
     return bytes;
 }
 

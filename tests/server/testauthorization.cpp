@@ -72,6 +72,8 @@ void TestAuthorization::pairingWithConsent()
     QVERIFY(asked.at(0).at(2).toString().contains(QStringLiteral("127.0.0.1"))); // no peer name: the address
     QCOMPARE(asked.at(0).at(3).toString(), QString());
 
+    // Even a file someone opened up is private again once a secret goes in.
+    QFile::setPermissions(environment.settingsFile(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     server->authorize(device.deviceId, true);
     const QJsonObject secretMessage = device.nextJson();
     QCOMPARE(methodOf(secretMessage), Method::Authentication);
