@@ -1,8 +1,17 @@
 #include "handlers/messagehandler.h"
 
-#include "server/server.h"
+#include "platform/platform.h"
+#include "server/core.h"
+#include "server/protocol.h"
 
+#include <QBuffer>
+#include <QPixmap>
 #include <QTimer>
+
+namespace {
+constexpr int SmallestIconSize = 16;
+constexpr int LargestIconSize = 1024;
+} // namespace
 
 MessageHandler::MessageHandler(Server* server, const QString& method)
     : QObject(server), server(server), methodCode(method)
@@ -18,4 +27,31 @@ void MessageHandler::registerWithServer()
 void MessageHandler::push()
 {
     server->runHandler(this);
+}
+
+Platform* MessageHandler::platform()
+{
+    return Core::instance()->platform();
+}
+
+App* MessageHandler::requestedApp(const QJsonObject& request, bool currentWhenEmpty)
+{
+    const QString id = request.value(Key::Id).toString();
+    if (id.isEmpty())
+        return currentWhenEmpty ? platform()->currentApp() : nullptr;
+    return platform()->app(id);
+}
+
+bool MessageHandler::isServedIconSize(int size)
+{
+    return size >= SmallestIconSize && size <= LargestIconSize;
+}
+
+Server::Attachment MessageHandler::pngAttachment(const QPixmap& pixmap)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    pixmap.save(&buffer, "PNG");
+    return {Server::Png, png};
 }

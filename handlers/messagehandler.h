@@ -1,14 +1,19 @@
 #pragma once
 
+#include "server/server.h"
+
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
 
+class App;
+class Platform;
+class QPixmap;
 class QWebSocket;
-class Server;
 
 // Base of every request handler: one object per method code, owned by the server. A handler
-// that pushes answers an empty request exactly as it answers a real one.
+// that pushes answers an empty request exactly as it answers a real one. Handlers never answer
+// with an error: a missing or malformed field simply ends the request.
 class MessageHandler : public QObject
 {
     Q_OBJECT
@@ -23,6 +28,15 @@ public:
     void push();
 
 protected:
+    static Platform* platform();
+    // The application named by "i"; with currentWhenEmpty, an empty "i" means the current one.
+    // An id that names nothing never falls back.
+    static App* requestedApp(const QJsonObject& request, bool currentWhenEmpty);
+    // Sizes come from the network: outside 16..1024 pixels a request is not served.
+    static bool isServedIconSize(int size);
+    static Server::Attachment pngAttachment(const QPixmap& pixmap);
+    static Server::Attachment jsonAttachment(const QByteArray& json) { return {Server::Json, json}; }
+
     Server* const server;
 
 private:
