@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+
+class Http;
+
+// "Pavo Server/1.5 ( <product page> )", from the application's name and version.
+QByteArray userAgent();
+// The vendor web service's base address, without a trailing slash.
+QByteArray webServiceBaseUrl();
+// The shared client for web-service lookups: sends userAgent() and caches Gets in the cache "http".
+Http& cachedHttp();
