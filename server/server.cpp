@@ -6,8 +6,10 @@
 #include "server/random.h"
 #include "server/settingsfile.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHostInfo>
 #include <QJsonDocument>
+#include <QNetworkInterface>
 #include <QSettings>
 #include <QTimer>
 #include <QUrlQuery>
@@ -19,6 +21,11 @@ const QString LastUsedPortKey = QStringLiteral("lastUsedPort");
 constexpr quint16 FirstDynamicPort = 49152;
 constexpr int ListenRetryMs = 100;
 constexpr auto NormalClosure = QWebSocketProtocol::CloseCodeNormal;
+const QString ServiceType = QStringLiteral("_pavo._tcp");
+const QString ServiceDomain = QStringLiteral("local");
+constexpr int NetworkCheckMs = 5000;
+// Process-wide: set when a suspend withdrew the publication, so that only a resume restores it.
+bool withdrawnForSuspend = false;
 
 // Network bytes go into the log escaped and cut short: enough to diagnose, too little to flood.
 QByteArray logPreview(const QByteArray& bytes)
@@ -26,12 +33,59 @@ QByteArray logPreview(const QByteArray& bytes)
     constexpr int Limit = 200;
     return bytes.size() <= Limit ? bytes : bytes.left(Limit) + "...";
 }
+
+// The address clients may use when DNS-SD resolution gives them nothing better.
+QString firstExternalIpv4Address()
+{
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && address != QHostAddress::LocalHost &&
+            !address.isLoopback())
+            return address.toString();
+    }
+    return QString();
+}
+
+bool hasBroadcastNetwork()
+{
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        const auto flags = interface.flags();
+        if (flags.testFlag(QNetworkInterface::IsLoopBack) || !flags.testFlag(QNetworkInterface::IsRunning))
+            continue;
+        for (const QNetworkAddressEntry& entry : interface.addressEntries()) {
+            if (!entry.broadcast().isNull())
+                return true;
+        }
+    }
+    return false;
+}
+
+QString localHostName()
+{
+    QByteArray name = QHostInfo::localHostName().toUtf8();
+    const int nul = name.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? name : name.left(nul));
+}
 } // namespace
 
 Server::Server(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<QList<QSslError>>();
+    connect(&zeroConf, &QZeroConf::error, this, &Server::onZeroConfError);
+    connect(&zeroConf, &QZeroConf::servicePublished, this, &Server::onZeroConfServicePublished);
+    zeroConf.addTxtRecord(QStringLiteral("os"), QStringLiteral("linux"));
+    const QString ip = firstExternalIpv4Address();
+    if (!ip.isEmpty())
+        zeroConf.addTxtRecord(QStringLiteral("ip"), ip);
+
+    networkUsable = hasBroadcastNetwork();
+    auto* networkTimer = new QTimer(this);
+    networkTimer->setTimerType(Qt::CoarseTimer);
+    connect(networkTimer, &QTimer::timeout, this, &Server::checkNetwork);
+    networkTimer->start(NetworkCheckMs);
+
     startListening();
+    if (qGuiApp)
+        connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &Server::onApplicationStateChanged);
 }
 
 Server::~Server()
@@ -74,7 +128,47 @@ void Server::startListening()
 
 void Server::publishService()
 {
-    // Announcing the service over DNS-SD is not wired in yet; clients connect by address.
+    QString name = QCoreApplication::applicationName() + QLatin1Char('@') + localHostName();
+    if (nameCollisions > 0)
+        name += QLatin1Char(' ') + QString::number(nameCollisions);
+    zeroConf.publish(name, ServiceType, ServiceDomain, port());
+}
+
+void Server::onZeroConfError(QZeroConf::error_t error)
+{
+    qWarning() << "ZeroConf error" << int(error);
+    if (error == QZeroConf::NameCollision) {
+        ++nameCollisions;
+        publishService();
+    }
+}
+
+void Server::onZeroConfServicePublished() {}
+
+void Server::checkNetwork()
+{
+    const bool usable = hasBroadcastNetwork();
+    if (usable == networkUsable)
+        return;
+    networkUsable = usable;
+    // The daemon announces only on the networks it knew at publication: announce afresh.
+    if (usable && zeroConf.isPublished()) {
+        zeroConf.unpublish();
+        publishService();
+    }
+}
+
+void Server::onApplicationStateChanged(Qt::ApplicationState state)
+{
+    if (state == Qt::ApplicationSuspended) {
+        if (zeroConf.isPublished()) {
+            zeroConf.unpublish();
+            withdrawnForSuspend = true;
+        }
+    } else if (withdrawnForSuspend) {
+        withdrawnForSuspend = false;
+        publishService();
+    }
 }
 
 void Server::onServerClosed()

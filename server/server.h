@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/authorizeddevices.h"
+#include "server/qzeroconf.h"
 #include "server/sessioncipher.h"
 
 #include <QJsonObject>
@@ -64,6 +65,8 @@ public:
     }
 
     void publishService();
+    // Keeps the publication in step with the network: republished when a network appears.
+    void checkNetwork();
 
 signals:
     void clientCountChanged(int count);
@@ -76,7 +79,11 @@ public slots:
     void onServerClosed();
     void onBinaryMessageReceived(const QByteArray& message);
     void socketDisconnected();
+    void onZeroConfError(QZeroConf::error_t error);
+    void onZeroConfServicePublished();
     void deauthorizeAll();
+    // Withdraws the publication while the application is suspended, and brings it back after.
+    void onApplicationStateChanged(Qt::ApplicationState state);
 
 private:
     void startListening();
@@ -85,6 +92,9 @@ private:
     void closeChallengeIfUnanswered(QWebSocket* connection);
     void dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data);
 
+    QZeroConf zeroConf;
+    int nameCollisions = 0;
+    bool networkUsable = false;
     QWebSocketServer* listener = nullptr;
     QList<QWebSocket*> connectionList;
     QList<QWebSocket*> clientList;

@@ -1,0 +1,106 @@
+#include "server/protocol.h"
+#include "server/server.h"
+#include "tests/support/avahidaemon.h"
+#include "tests/support/testclient.h"
+#include "tests/support/testenvironment.h"
+#include "tests/support/warningcounter.h"
+
+#include <QHostInfo>
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+constexpr int ResolveMs = 15000;
+}
+
+// The server as clients find it, against an avahi-daemon of the test's own inside the private
+// network namespace of with-avahi.sh.
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+    TestEnvironment environment;
+    std::unique_ptr<AvahiDaemon> daemon;
+    const QString name = QStringLiteral("Pavo Server@") + QHostInfo::localHostName();
+
+    bool published(const QString& serviceName, quint16 port)
+    {
+        return AvahiDaemon::browse().value(serviceName).port == port;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("PAVO_TEST_NETNS"), "run through tests/support/with-avahi.sh");
+        daemon = std::make_unique<AvahiDaemon>(environment.home());
+        QVERIFY(daemon->start());
+    }
+
+    void publishesNamePortAndAddress();
+    void renamesAfterACollision();
+    void withdrawsWhileSuspended();
+    void comesBackWithTheDaemon();
+};
+
+void TestDiscovery::publishesNamePortAndAddress()
+{
+    Server server;
+    QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
+    QCOMPARE(AvahiDaemon::browse().value(name).txt,
+             (QStringList{QStringLiteral("ip=10.77.0.1"), QStringLiteral("os=linux")}));
+}
+
+void TestDiscovery::renamesAfterACollision()
+{
+    QProcess twin;
+    twin.setProcessChannelMode(QProcess::MergedChannels);
+    twin.start(QStringLiteral("avahi-publish"),
+               {QStringLiteral("-s"), name, QStringLiteral("_pavo._tcp"), QStringLiteral("50001")});
+    QByteArray twinLog;
+    QTRY_VERIFY_WITH_TIMEOUT((twinLog += twin.readAll()).contains("Established"), ResolveMs);
+
+    WarningCounter collisions(QStringLiteral("ZeroConf error -2"));
+    Server server;
+    QTRY_VERIFY_WITH_TIMEOUT(published(name + QStringLiteral(" 1"), server.port()), ResolveMs);
+    QCOMPARE(collisions.count(), 1);
+    QCOMPARE(AvahiDaemon::browse().value(name).port, quint16(50001));
+    ::kill(pid_t(twin.processId()), SIGTERM);
+    QVERIFY(twin.waitForFinished());
+}
+
+void TestDiscovery::withdrawsWhileSuspended()
+{
+    Server server;
+    QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
+    server.onApplicationStateChanged(Qt::ApplicationSuspended);
+    QTRY_VERIFY_WITH_TIMEOUT(AvahiDaemon::browse().isEmpty(), ResolveMs);
+
+    WarningCounter refusals(QStringLiteral("ZeroConf error"));
+    server.onApplicationStateChanged(Qt::ApplicationActive);
+    server.onApplicationStateChanged(Qt::ApplicationActive); // published once, not again
+    QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
+    QCOMPARE(refusals.count(), 0);
+}
+
+void TestDiscovery::comesBackWithTheDaemon()
+{
+    QVERIFY(daemon->stop());
+    WarningCounter refusals(QStringLiteral("ZeroConf error -1"));
+    Server server;
+    QCOMPARE(refusals.count(), 1);
+
+    TestClient device; // clients that know the address are served all the same
+    QVERIFY(device.open(server.port()));
+    QCOMPARE(device.nextJson().value(Key::Method).toString(), Method::Wait);
+
+    QVERIFY(daemon->start());
+    QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
+    QVERIFY(daemon->stop());
+    QVERIFY(daemon->start());
+    QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
+}
+
+QTEST_MAIN(TestDiscovery)
+#include "testdiscovery.moc"
