@@ -1,0 +1,129 @@
+#include "updater/defaultupdater.h"
+
+#include "updater/checker.h"
+#include "updater/downloader.h"
+#include "updater/installer.h"
+#include "updater/openinstaller.h"
+#include "updater/parser.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QSettings>
+#include <QTimer>
+
+namespace updater {
+
+namespace {
+int firstCheckDelay = 5000;
+const QString lastCheckKey = QStringLiteral("updateCheck");
+} // namespace
+
+DefaultUpdater::DefaultUpdater(QObject* parent)
+    : Updater(parent), currentVersion_(QCoreApplication::applicationVersion()), pollTimer(new QTimer(this))
+{
+    pollTimer->setTimerType(Qt::VeryCoarseTimer);
+    pollTimer->setInterval(int(checkInterval_));
+    connect(pollTimer, &QTimer::timeout, this, &DefaultUpdater::checkIfDue);
+    pollTimer->start();
+    QTimer::singleShot(firstCheckDelay, Qt::CoarseTimer, this, &DefaultUpdater::checkIfDue);
+}
+
+void DefaultUpdater::setFirstCheckDelay(int milliseconds)
+{
+    firstCheckDelay = milliseconds;
+}
+
+void DefaultUpdater::setCheckInterval(qint64 seconds)
+{
+    checkInterval_ = seconds;
+    pollTimer->setInterval(int(seconds));
+}
+
+void DefaultUpdater::setParser(Parser* parser)
+{
+    parser_ = parser;
+    parser->setUpdater(this);
+}
+
+void DefaultUpdater::setInstaller(Installer* installer)
+{
+    installer_ = installer;
+}
+
+void DefaultUpdater::checkIfDue()
+{
+    const qint64 last = QSettings().value(lastCheckKey).toInt();
+    const qint32 elapsed = qint32(QDateTime::currentSecsSinceEpoch() - last);
+    if (elapsed < checkInterval_)
+        return;
+    auto* checker = new Checker(this);
+    connect(checker, &Checker::done, this, [this, checker] {
+        if (!automaticDownload() && status() != UpToDate)
+            emit attentionNeeded();
+        checker->deleteLater();
+    });
+    checker->check();
+}
+
+Downloader* DefaultUpdater::startDownload()
+{
+    if (downloader)
+        return downloader;
+    setStatus(DownloadingUpdate);
+    downloader = new Downloader;
+    connect(downloader, &Downloader::fileReady, this, &DefaultUpdater::onDownloaded, Qt::DirectConnection);
+    connect(downloader, &Downloader::error, this, &DefaultUpdater::onDownloadError, Qt::DirectConnection);
+    downloader->download(downloadUrl_);
+    return downloader;
+}
+
+void DefaultUpdater::onDownloaded(const QString& filename)
+{
+    downloader->deleteLater();
+    downloader = nullptr;
+    downloadedFile_ = filename;
+    setStatus(UpdateDownloaded);
+    if (immediateInstall()) {
+        update();
+    } else if (immediateInstallAndRelaunch()) {
+        update();
+        QCoreApplication::quit();
+    } else {
+        // Somebody is using the program: install on the way out rather than pull it from under them.
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &DefaultUpdater::update, Qt::UniqueConnection);
+    }
+}
+
+void DefaultUpdater::onDownloadError(const QString& message)
+{
+    qWarning() << message;
+    downloader->deleteLater();
+    downloader = nullptr;
+    downloadedFile_.clear();
+    setStatus(UpdateDownloadFailed);
+}
+
+void DefaultUpdater::update()
+{
+    // A failed download after an earlier success leaves the quit hook in place with nothing to run.
+    if (downloadedFile_.isEmpty())
+        return;
+    if (!installer_)
+        installer_ = new OpenInstaller(this);
+    connect(installer_, &Installer::error, this, &DefaultUpdater::onInstallError, Qt::UniqueConnection);
+    connect(installer_, &Installer::finished, this, &DefaultUpdater::onInstallFinished, Qt::UniqueConnection);
+    installer_->start(downloadedFile_);
+}
+
+void DefaultUpdater::onInstallError(const QString& message)
+{
+    qWarning() << message;
+}
+
+void DefaultUpdater::onInstallFinished()
+{
+    setStatus(UpToDate);
+}
+
+} // namespace updater

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "updater/updater.h"
+
+#include <QUrl>
+
+class QTimer;
+
+namespace updater {
+
+class Downloader;
+class Installer;
+class Parser;
+
+// Checks a feed on a schedule, downloads what it offers and hands the file to an installer when
+// the flags say so. Parser and installer are attached, not owned.
+class DefaultUpdater : public Updater
+{
+    Q_OBJECT
+public:
+    explicit DefaultUpdater(QObject* parent = nullptr);
+
+    // How long after construction the first due check runs; applies to updaters made afterwards.
+    static void setFirstCheckDelay(int milliseconds);
+
+    QString currentVersion() const { return currentVersion_; }
+    void setCurrentVersion(const QString& version) { currentVersion_ = version; }
+    QUrl feedUrl() const { return feedUrl_; }
+    void setFeedUrl(const QUrl& url) { feedUrl_ = url; }
+    QUrl downloadUrl() const { return downloadUrl_; }
+    void setDownloadUrl(const QUrl& url) { downloadUrl_ = url; }
+    QString downloadedFile() const { return downloadedFile_; }
+    qint64 checkInterval() const { return checkInterval_; }
+    // Seconds between due checks; the poll timer runs at the same number in milliseconds, so a
+    // failed check is retried soon without any further bookkeeping.
+    void setCheckInterval(qint64 seconds);
+
+    Parser* parser() const { return parser_; }
+    void setParser(Parser* parser);
+    Installer* installer() const { return installer_; }
+    void setInstaller(Installer* installer);
+
+    // The running download, started if there is none.
+    Downloader* startDownload();
+
+public slots:
+    void update() override;
+    // Runs a check when the last successful one, of any updater in the process, is old enough.
+    void checkIfDue();
+
+signals:
+    // A scheduled check found something the user has to decide on (automatic download is off).
+    void attentionNeeded();
+
+private:
+    void onDownloaded(const QString& filename);
+    void onDownloadError(const QString& message);
+    void onInstallError(const QString& message);
+    void onInstallFinished();
+
+    QString currentVersion_;
+    QUrl feedUrl_;
+    qint64 checkInterval_ = 86400;
+    Downloader* downloader = nullptr;
+    QUrl downloadUrl_;
+    QString downloadedFile_;
+    Installer* installer_ = nullptr;
+    Parser* parser_ = nullptr;
+    QTimer* pollTimer;
+};
+
+} // namespace updater

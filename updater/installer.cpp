@@ -1,0 +1,7 @@
+#include "updater/installer.h"
+
+namespace updater {
+
+Installer::Installer(QObject* parent) : QObject(parent) {}
+
+} // namespace updater

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+
+namespace updater {
+
+// Installs a downloaded file; finished() means the installation is over and went well.
+class Installer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Installer(QObject* parent = nullptr);
+    virtual void start(const QString& filename) = 0;
+
+signals:
+    void error(QString message);
+    void finished();
+};
+
+} // namespace updater

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QXmlStreamReader;
+
+namespace updater {
+
+class DefaultUpdater;
+
+// Reads a release feed into its updater: the offered version and where to download it. Fields
+// the feed does not mention keep their previous values.
+class Parser
+{
+public:
+    virtual ~Parser() = default;
+    virtual void parse(const QByteArray& bytes) = 0;
+
+    void setUpdater(DefaultUpdater* updater) { target = updater; }
+    bool error() const { return error_; }
+    QString errorString() const { return errorString_; }
+
+protected:
+    void clearError();
+    void takeError(const QXmlStreamReader& reader);
+
+    DefaultUpdater* target = nullptr;
+
+private:
+    bool error_ = false;
+    QString errorString_;
+};
+
+} // namespace updater
