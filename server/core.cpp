@@ -1,6 +1,11 @@
 #include "server/core.h"
 
+#include "handlers/appactionhandlers.h"
+#include "handlers/applisthandlers.h"
 #include "handlers/authenticationhandler.h"
+#include "handlers/filehandlers.h"
+#include "handlers/inputhandlers.h"
+#include "handlers/systemhandlers.h"
 #include "platform/app.h"
 #include "platform/platform.h"
 #include "server/protocol.h"
@@ -34,11 +39,17 @@ Core*& theInstance()
 
 QDBusMessage screenSaverCall(const QString& method, const QVariantList& arguments)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
-        QStringLiteral("org.freedesktop.ScreenSaver"), method);
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
+                                                       QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                                       QStringLiteral("org.freedesktop.ScreenSaver"), method);
     call.setArguments(arguments);
     return QDBusConnection::sessionBus().call(call, QDBus::Block, ScreenSaverTimeoutMs);
+}
+
+// The handler answers every admitted connection, unasked, whenever the signal reports a change.
+template <typename Sender, typename Signal> void pushOn(Sender* sender, Signal signal, MessageHandler* handler)
+{
+    QObject::connect(sender, signal, handler, &MessageHandler::push);
 }
 
 void storeSetting(const QString& key, bool value)
@@ -61,7 +72,10 @@ Core* Core::instance()
         if (!platformFactory())
             qFatal("No desktop platform to drive");
         core = new Core;
-        qAddPostRoutine([] { delete theInstance(); theInstance() = nullptr; });
+        qAddPostRoutine([] {
+            delete theInstance();
+            theInstance() = nullptr;
+        });
     }
     return core;
 }
@@ -121,7 +135,33 @@ void Core::startServer()
 
 void Core::createHandlers()
 {
-    new AuthenticationHandler(webSocketServer, Method::Authentication);
+    Server* const s = webSocketServer;
+    new AuthenticationHandler(s, Method::Authentication);
+    pushOn(this, &Core::sortedAppsChanged, new InstalledAppsHandler(s, Method::InstalledApps));
+    pushOn(desktop, &Platform::currentAppChanged, new CurrentAppHandler(s, Method::CurrentApp));
+    new AppActivateHandler(s, Method::AppActivate);
+    new AppCloseHandler(s, Method::AppClose);
+    new AppQuitHandler(s, Method::AppQuit);
+    new AppMinimizeHandler(s, Method::AppMinimize);
+    new AppMaximizeHandler(s, Method::AppMaximize);
+    new AppFullscreenHandler(s, Method::AppFullscreen);
+    new AppScrollHandler(s, Method::AppScroll);
+    new KeySequenceHandler(s, Method::KeySequence);
+    new AppIconHandler(s, Method::AppIcon);
+    new MenuHandler(s, Method::Menu);
+    new MenuPerformHandler(s, Method::MenuPerform);
+    new FocusValueHandler(s, Method::FocusValue);
+    new FocusPerformHandler(s, Method::FocusPerform);
+    new DirectoryListingHandler(s, Method::DirectoryListing);
+    new FileIconHandler(s, Method::FileIcon);
+    new FilePreviewHandler(s, Method::FilePreview);
+    new FileOpenHandler(s, Method::FileOpen);
+    new FileAppsHandler(s, Method::FileApps);
+    pushOn(desktop, &Platform::screenLockChanged, new ScreenLockHandler(s, Method::ScreenLock));
+    pushOn(desktop, &Platform::brightnessChanged, new BrightnessHandler(s, Method::Brightness));
+    pushOn(desktop, &Platform::volumeChanged, new VolumeHandler(s, Method::Volume));
+    pushOn(desktop, &Platform::volumeMuteChanged, new VolumeMuteHandler(s, Method::VolumeMute));
+    pushOn(desktop, &Platform::unsupportedChanged, new UnsupportedHandler(s, Method::Unsupported));
 }
 
 void Core::onUnhandledMessage(const QString& method)

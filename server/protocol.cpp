@@ -60,9 +60,11 @@ const QString Keys = QStringLiteral("k");
 const QString Properties = QStringLiteral("p");
 const QString Path = QStringLiteral("p");
 const QString FileType = QStringLiteral("t");
+const QString Directory = QStringLiteral("d");
 const QString Secret = QStringLiteral("t");
 const QString SessionToken = QStringLiteral("st");
 const QString Apps = QStringLiteral("apps");
 const QString Files = QStringLiteral("files");
 const QString MenuChildren = QStringLiteral("m");
+const QString MenuItem = QStringLiteral("m");
 } // namespace Key

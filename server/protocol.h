@@ -65,11 +65,13 @@ extern const QString Keys;            // "k"
 extern const QString Properties;      // "p": properties of the focused element
 extern const QString Path;            // "p": file-system path
 extern const QString FileType;        // "t": file type or suffix
+extern const QString Directory;       // "d": file type value of a directory entry
 extern const QString Secret;          // "t": pairing secret
 extern const QString SessionToken;    // "st"
 extern const QString Apps;            // "apps"
 extern const QString Files;           // "files"
-extern const QString MenuChildren;    // "m"
+extern const QString MenuChildren;    // "m": children of a menu entry
+extern const QString MenuItem;        // "m": the menu item to perform
 } // namespace Key
 
 // Dynamic properties that carry per-connection state on each QWebSocket.

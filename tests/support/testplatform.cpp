@@ -1,5 +1,7 @@
 #include "tests/support/testplatform.h"
 
+#include "platform/imagepreview.h"
+
 #include <QFileInfo>
 #include <QTimer>
 
@@ -46,7 +48,8 @@ void TestPlatform::setAutostart(bool enabled)
 QPixmap TestPlatform::filePreview(const QString& path, int width, int height)
 {
     record(QStringLiteral("filePreview(%1,%2,%3)").arg(path).arg(width).arg(height));
-    return fileIcon(path, width);
+    const QPixmap preview = scaledImagePreview(path, width);
+    return preview.isNull() ? fileIcon(path, width) : preview;
 }
 
 QPixmap TestPlatform::fileIcon(const QString& path, int size)

@@ -1,0 +1,322 @@
+#include "platform/imagepreview.h"
+#include "server/core.h"
+#include "server/protocol.h"
+#include "tests/support/testclient.h"
+#include "tests/support/testcore.h"
+#include "tests/support/testenvironment.h"
+#include "tests/support/testplatform.h"
+
+#include <QJsonArray>
+#include <QtEndian>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+QJsonObject request(const QString& method, const QJsonObject& fields = {})
+{
+    QJsonObject object = fields;
+    object.insert(Key::Method, method);
+    return object;
+}
+
+QJsonArray entries(const QStringList& directories, const QStringList& files)
+{
+    QJsonArray list;
+    for (const QString& name : directories)
+        list.append(QJsonObject{{Key::Name, name}, {Key::FileType, "d"}});
+    for (const QString& name : files)
+        list.append(QJsonObject{{Key::Name, name}});
+    return list;
+}
+
+QSize pngSize(const TestClient::Message& message)
+{
+    if (message.attachments.size() != 1 || message.attachments.at(0).first != Server::Png)
+        return QSize(-1, -1);
+    return QImage::fromData(message.attachments.at(0).second, "PNG").size();
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    static const auto table = [] {
+        std::array<quint32, 256> entries{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xedb88320 ^ (c >> 1) : c >> 1;
+            entries[n] = c;
+        }
+        return entries;
+    }();
+    quint32 crc = 0xffffffff;
+    for (const char byte : bytes)
+        crc = table[(crc ^ quint8(byte)) & 0xff] ^ (crc >> 8);
+    return crc ^ 0xffffffff;
+}
+
+QByteArray bigEndian(quint32 value)
+{
+    QByteArray bytes(4, 0);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+void writeChunk(QFile& file, const QByteArray& type, const QByteArray& data, quint32 crc)
+{
+    file.write(bigEndian(data.size()) + type + data + bigEndian(crc));
+}
+
+void writeChunk(QFile& file, const QByteArray& type, const QByteArray& data)
+{
+    writeChunk(file, type, data, crc32(type + data));
+}
+
+// A black PNG written by hand as stored (uncompressed) deflate blocks, so that a file of any
+// stated size costs only a write; without pixels it is a bare header making a claim.
+void writePng(const QString& path, quint32 width, quint32 height, bool rgb, bool withPixels = true)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\n");
+    const char depthAndType[] = {rgb ? '\x08' : '\x01', rgb ? '\x02' : '\x00', 0, 0, 0};
+    writeChunk(file, "IHDR", bigEndian(width) + bigEndian(height) + QByteArray(depthAndType, 5));
+    if (withPixels) {
+        const qint64 rowBytes = rgb ? 3 * qint64(width) : (width + 7) / 8;
+        qint64 left = height * (1 + rowBytes); // every row: filter 0, then black pixels
+        const quint32 adler = quint32(left % 65521) << 16 | 1;
+        writeChunk(file, "IDAT", "\x78\x01");
+        const QByteArray fullBlock = QByteArray("\x00\xff\xff\x00\x00", 5) + QByteArray(0xffff, 0);
+        const quint32 fullBlockCrc = crc32("IDAT" + fullBlock);
+        for (; left > 0xffff; left -= 0xffff)
+            writeChunk(file, "IDAT", fullBlock, fullBlockCrc);
+        QByteArray last(5 + left, 0);
+        last[0] = 1; // final block
+        qToLittleEndian(quint16(left), last.data() + 1);
+        qToLittleEndian(quint16(~left), last.data() + 3);
+        writeChunk(file, "IDAT", last);
+        writeChunk(file, "IDAT", bigEndian(adler));
+    }
+    writeChunk(file, "IEND", QByteArray());
+}
+
+qint64 statusKb(const QByteArray& field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Resident memory the call added at its peak, in MB.
+template <typename Call> qint64 peakGrowthMb(Call call)
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5"); // restarts the peak count
+    clearRefs.close();
+    const qint64 before = statusKb("VmRSS:");
+    call();
+    return (statusKb("VmHWM:") - before) / 1024;
+}
+} // namespace
+
+class TestFileHandlers : public QObject
+{
+    Q_OBJECT
+    TestEnvironment environment;
+    TestPlatform* platform = nullptr;
+    TestClient client;
+    QString tree;
+
+    QString inTree(const QString& name) const { return tree + QLatin1Char('/') + name; }
+    QJsonArray listing(const QString& path)
+    {
+        client.send(request(Method::DirectoryListing, {{Key::Path, path}}));
+        return client.nextJson().value(Key::Files).toArray();
+    }
+    // Requests are served in order, so whatever the first request answered arrives before the
+    // listing that follows it.
+    TestClient::Message nextAfter(const QJsonObject& first)
+    {
+        client.send(first);
+        client.send(request(Method::DirectoryListing, {{Key::Path, inTree("b")}}));
+        return client.next();
+    }
+    void verifySilent(const QJsonObject& first)
+    {
+        QCOMPARE(nextAfter(first).json.value(Key::Method).toString(), Method::DirectoryListing);
+    }
+    void makeTree();
+
+private slots:
+    void initTestCase();
+    void init() { platform->calls.clear(); }
+    void listingFollowsTheFileBrowsersRules();
+    void listingOfHomeMissingAndUnreadableDirectories();
+    void iconsByPathOrBySuffix();
+    void previewsAnswerWithinBounds();
+    void openPassesPathAndApplication();
+    void imagePreviewsScaleToTheWidth();
+    void hugeImagesDecodeScaledOrNotAtAll();
+};
+
+void TestFileHandlers::makeTree()
+{
+    tree = environment.home() + QStringLiteral("/tree");
+    for (const char* directory : {"b", "Zeta", "locked", ".cache"})
+        QVERIFY(QDir(tree).mkpath(QString::fromUtf8(directory)));
+    for (const char* file : {"A.txt", "c.txt", "D.txt", "é.txt", "f.txt", ".hidden", "locked/inside.txt"}) {
+        QFile created(inTree(QString::fromUtf8(file)));
+        QVERIFY(created.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::link(inTree("b"), inTree("linked")));
+    QVERIFY(QFile::link(inTree("c.txt"), inTree("shortcut.txt")));
+    QVERIFY(QFile::link(inTree("nowhere"), inTree("dangling")));
+    QCOMPARE(mkfifo(QFile::encodeName(inTree("fifo")).constData(), 0600), 0);
+    QCOMPARE(chmod(QFile::encodeName(inTree("locked")).constData(), 0), 0);
+}
+
+void TestFileHandlers::initTestCase()
+{
+    makeTree();
+    platform = startTestCore();
+    QVERIFY(platform);
+    Server* server = Core::instance()->server(); // the core has made the handlers
+    QVERIFY(client.pair(*server));
+}
+
+void TestFileHandlers::listingFollowsTheFileBrowsersRules()
+{
+    client.send(request(Method::DirectoryListing, {{Key::Path, tree}}));
+    const QJsonObject reply = client.nextJson();
+    QCOMPARE(reply.value(Key::Path).toString(), tree);
+    QCOMPARE(reply.value(Key::Name).toString(), QStringLiteral("tree"));
+    // Directories (links by their target) first, then by name ignoring case, accents sorting
+    // with their letter; hidden names, the pipe and the dangling link are left out.
+    QCOMPARE(reply.value(Key::Files).toArray(),
+             entries({"b", "linked", "locked", "Zeta"}, {"A.txt", "c.txt", "D.txt", "é.txt", "f.txt", "shortcut.txt"}));
+}
+
+void TestFileHandlers::listingOfHomeMissingAndUnreadableDirectories()
+{
+    client.send(request(Method::DirectoryListing));
+    const QJsonObject home = client.nextJson();
+    QCOMPARE(home.value(Key::Path).toString(), environment.home());
+    QCOMPARE(home.value(Key::Name).toString(), QDir(environment.home()).dirName());
+    QVERIFY(home.value(Key::Files).toArray().contains(QJsonObject{{Key::Name, "tree"}, {Key::FileType, "d"}}));
+
+    client.send(request(Method::DirectoryListing, {{Key::Path, inTree("missing")}}));
+    QCOMPARE(client.nextJson(),
+             (request(Method::DirectoryListing,
+                      {{Key::Path, inTree("missing")}, {Key::Name, "missing"}, {Key::Files, QJsonArray()}})));
+    // Permissions do not stop root, as in CI: then the directory is simply readable.
+    const bool unreadable = geteuid() != 0;
+    QCOMPARE(listing(inTree("locked")), unreadable ? QJsonArray() : entries({}, {"inside.txt"}));
+    QCOMPARE(listing(inTree(".cache")), QJsonArray());
+}
+
+void TestFileHandlers::iconsByPathOrBySuffix()
+{
+    const QString file = inTree("A.txt");
+    const TestClient::Message byPath = nextAfter(request(Method::FileIcon, {{Key::Size, 32}, {Key::Path, file}}));
+    QCOMPARE(byPath.json, (request(Method::FileIcon, {{Key::Path, file}, {Key::Size, 32}})));
+    QCOMPARE(pngSize(byPath), QSize(32, 32));
+    client.next();
+
+    // A path wins over a suffix; only without one is the suffix asked for, and echoed.
+    client.send(request(Method::FileIcon, {{Key::Size, 1024}, {Key::Path, file}, {Key::FileType, "pdf"}}));
+    QCOMPARE(client.nextJson(), (request(Method::FileIcon, {{Key::Path, file}, {Key::Size, 1024}})));
+    client.send(request(Method::FileIcon, {{Key::Size, 16}, {Key::Path, ""}, {Key::FileType, "pdf"}}));
+    const TestClient::Message bySuffix = client.next();
+    QCOMPARE(bySuffix.json, (request(Method::FileIcon, {{Key::FileType, "pdf"}, {Key::Size, 16}})));
+    QCOMPARE(pngSize(bySuffix), QSize(16, 16));
+    QCOMPARE(platform->calls, QStringList{"fileTypeIcon(pdf,16)"});
+
+    verifySilent(request(Method::FileIcon, {{Key::Size, 15}, {Key::Path, file}}));
+    verifySilent(request(Method::FileIcon, {{Key::Size, 1025}, {Key::Path, file}}));
+    verifySilent(request(Method::FileIcon, {{Key::Size, 5000000}, {Key::FileType, "pdf"}}));
+    verifySilent(request(Method::FileIcon, {{Key::Size, 32}, {Key::Path, inTree("missing")}})); // no icon
+}
+
+void TestFileHandlers::previewsAnswerWithinBounds()
+{
+    const QString image = inTree("photo.png");
+    QImage photo(300, 200, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    QVERIFY(photo.save(image));
+
+    client.send(request(Method::FilePreview, {{Key::Path, image}, {Key::Width, 150}, {Key::Height, 999}}));
+    TestClient::Message preview = client.next();
+    QCOMPARE(preview.json, (request(Method::FilePreview, {{Key::Path, image}, {Key::Width, 150}, {Key::Height, 999}})));
+    QCOMPARE(pngSize(preview), QSize(150, 100));
+
+    client.send(request(Method::FilePreview, {{Key::Path, inTree("A.txt")}, {Key::Width, 64}, {Key::Height, 64}}));
+    QCOMPARE(pngSize(client.next()), QSize(64, 64)); // not an image: its icon
+
+    // Sizes from the network are bounded before anything is drawn, but echoed as sent.
+    client.send(request(Method::FilePreview, {{Key::Path, image}, {Key::Width, 100000000}, {Key::Height, -3}}));
+    preview = client.next();
+    QCOMPARE(preview.json.value(Key::Width).toInt(), 100000000);
+    QCOMPARE(preview.json.value(Key::Height).toInt(), -3);
+    QCOMPARE(pngSize(preview), QSize(2048, 1365));
+
+    client.send(request(Method::FilePreview, {{Key::Path, image}}));
+    QCOMPARE(client.next().attachments, Server::Attachments({{Server::Png, QByteArray()}})); // width 0: nothing drawn
+    verifySilent(request(Method::FilePreview, {{Key::Width, 100}}));
+    QCOMPARE(platform->calls,
+             (QStringList{"filePreview(" + image + ",150,999)", "filePreview(" + inTree("A.txt") + ",64,64)",
+                          "filePreview(" + image + ",2048,0)", "filePreview(" + image + ",0,0)"}));
+}
+
+void TestFileHandlers::openPassesPathAndApplication()
+{
+    verifySilent(request(Method::FileOpen, {{Key::Path, inTree("c.txt")}, {Key::Id, "editor.desktop"}}));
+    verifySilent(request(Method::FileOpen));
+    QCOMPARE(platform->calls, (QStringList{"openFile(" + inTree("c.txt") + ",editor.desktop)", "openFile(,)"}));
+}
+
+void TestFileHandlers::imagePreviewsScaleToTheWidth()
+{
+    QImage tall(10, 3000, QImage::Format_RGB32);
+    tall.fill(Qt::blue);
+    QVERIFY(tall.save(inTree("tall.png")));
+    const QPixmap narrow = scaledImagePreview(inTree("tall.png"), 100);
+    QCOMPARE(narrow.height(), LargestPreviewEdge); // not 30000
+    QVERIFY(narrow.width() <= 7);
+    QCOMPARE(narrow.toImage().pixelColor(0, 0), QColor(Qt::blue));
+
+    QVERIFY(scaledImagePreview(inTree("A.txt"), 100).isNull());
+    QVERIFY(scaledImagePreview(inTree("tall.png"), 0).isNull());
+}
+
+void TestFileHandlers::hugeImagesDecodeScaledOrNotAtAll()
+{
+    const QString huge = inTree("huge.png"); // 50 megapixels, 200 MB once decoded
+    writePng(huge, 8660, 5774, true);
+    QPixmap preview;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(peakGrowthMb([&] { preview = scaledImagePreview(huge, 512); }) < 32);
+    qInfo() << "50 megapixels previewed in" << clock.elapsed() << "ms";
+    QCOMPARE(preview.size(), QSize(512, 341));
+    QCOMPARE(preview.toImage().pixelColor(256, 170), QColor(Qt::black));
+
+    // The first header alone claims 14 GB; the others hold real pixels, refused for their stated
+    // size or, for the bitmap, for a decoder that cannot scale.
+    writePng(inTree("claim.png"), 60000, 60000, true, false);
+    writePng(inTree("wide.png"), 30001, 1, false);
+    writePng(inTree("dense.png"), 10001, 10001, false);
+    QImage(4100, 4100, QImage::Format_Mono).save(inTree("whole.bmp"));
+    for (const char* name : {"claim.png", "wide.png", "dense.png", "whole.bmp"}) {
+        QVERIFY(peakGrowthMb([&] { preview = scaledImagePreview(inTree(name), 512); }) < 32);
+        QVERIFY2(preview.isNull(), name);
+    }
+}
+
+QTEST_MAIN(TestFileHandlers)
+#include "testfilehandlers.moc"
