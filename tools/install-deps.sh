@@ -9,16 +9,26 @@ packages=(
   libssl-dev openssl
   libavahi-client-dev avahi-daemon avahi-utils
   dbus dbus-x11 xvfb xauth
+  locales
 )
+
+# The listing benchmark compares with ls under a language's collation.
+ensure_english_locale() {
+  locale -a 2>/dev/null | grep -qi '^en_US.utf8$' && return 0
+  "${as_root[@]}" sed -i 's/^# *en_US.UTF-8 UTF-8/en_US.UTF-8 UTF-8/' /etc/locale.gen
+  "${as_root[@]}" locale-gen >/dev/null
+}
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  "${as_root[@]}" apt-get update -qq
+  "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+ensure_english_locale
