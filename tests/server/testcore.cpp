@@ -66,7 +66,6 @@ private slots:
     void sleepIsInhibitedOnceWhileClientsAreConnected();
     void preventSleepOffStillActivatesThePlatform();
     void applicationsSortByRecentUseOnlyWhileConnected();
-    void everyMethodReachesItsHandler();
     void changesArePushedToEachAdmittedClient();
 };
 
@@ -156,56 +155,6 @@ void TestCore::applicationsSortByRecentUseOnlyWhileConnected()
     QCOMPARE(core->sortedApps(), (QVector<App*>{recent, old}));
 }
 
-void TestCore::everyMethodReachesItsHandler()
-{
-    TestApp* app =
-        platform->addApp(QStringLiteral("every.desktop"), QStringLiteral("Every"), true, QIcon(QPixmap(32, 32)));
-    platform->setCurrentApp(app);
-    TestClient device(QStringLiteral("every"));
-    QVERIFY(device.pair(*server));
-    emit platform->installedAppsChanged(); // sorted now that someone is connected, and pushed
-    QCOMPARE(device.nextJson().value(Key::Method).toString(), Method::InstalledApps);
-    const QJsonObject named{{Key::Id, app->id()}};
-    const QVector<QPair<QJsonObject, QString>> answered = {
-        {request(Method::InstalledApps), Method::InstalledApps},
-        {request(Method::CurrentApp), Method::CurrentApp},
-        {{{Key::Method, Method::AppIcon}, {Key::Id, app->id()}, {Key::Size, 32}}, Method::AppIcon},
-        {{{Key::Method, Method::Menu}, {Key::Id, app->id()}}, Method::Menu},
-        {request(Method::FocusValue), Method::FocusedElement},
-        {request(Method::DirectoryListing), Method::DirectoryListing},
-        {{{Key::Method, Method::FileIcon}, {Key::FileType, QStringLiteral("txt")}, {Key::Size, 32}}, Method::FileIcon},
-        {{{Key::Method, Method::FilePreview}, {Key::Path, environment.home()}, {Key::Width, 32}}, Method::FilePreview},
-        {request(Method::FileApps), Method::FileApps},
-        {request(Method::ScreenLock), Method::ScreenLock},
-        {request(Method::Brightness), Method::Brightness},
-        {request(Method::Volume), Method::Volume},
-        {request(Method::VolumeMute), Method::VolumeMute},
-        {request(Method::Unsupported), Method::Unsupported},
-    };
-    for (const auto& [sent, replyMethod] : answered) {
-        device.send(sent);
-        QCOMPARE(device.nextJson().value(Key::Method).toString(), replyMethod);
-    }
-
-    for (const QString& action : {Method::AppActivate, Method::AppClose, Method::AppQuit, Method::AppMinimize,
-                                  Method::AppMaximize, Method::AppFullscreen, Method::AppScroll, Method::FocusPerform})
-        device.send(request(action));
-    device.send({{Key::Method, Method::KeySequence}, {Key::Id, app->id()}, {Key::Keys, QStringLiteral("ctrl+s")}});
-    device.send({{Key::Method, Method::MenuPerform}, {Key::Id, app->id()}, {Key::MenuItem, QStringLiteral("save")}});
-    device.send({{Key::Method, Method::FileOpen}, {Key::Path, QStringLiteral("/tmp/x")}});
-    device.send(request(Method::CurrentApp));
-    QCOMPARE(device.nextJson().value(Key::Method).toString(), Method::CurrentApp);
-    QCOMPARE(app->calls,
-             (QStringList{QStringLiteral("activate"), QStringLiteral("close"), QStringLiteral("quit"),
-                          QStringLiteral("toggleMinimize"), QStringLiteral("toggleMaximize"),
-                          QStringLiteral("toggleFullscreen"), QStringLiteral("scroll(0,0)"),
-                          QStringLiteral("performFocusedElement"), QStringLiteral("performShortcut(ctrl+s)"),
-                          QStringLiteral("performMenuItem(save)")}));
-    QVERIFY(platform->calls.contains(QStringLiteral("openFile(/tmp/x,)")));
-    device.socket.close();
-    QTRY_VERIFY(server->clients().isEmpty());
-}
-
 void TestCore::changesArePushedToEachAdmittedClient()
 {
     emit platform->volumeChanged(); // nobody connected: nothing to do
@@ -226,10 +175,6 @@ void TestCore::changesArePushedToEachAdmittedClient()
     // A push has the same shape as the answer to the request.
     plain.send(request(Method::Volume));
     QCOMPARE(plain.nextJson(), push);
-
-    emit platform->unsupportedChanged();
-    QCOMPARE(plain.nextJson().value(Key::Method).toString(), Method::Unsupported);
-    QCOMPARE(encrypted.nextJson().value(Key::Method).toString(), Method::Unsupported);
 }
 
 QTEST_MAIN(TestCore)

@@ -45,8 +45,6 @@ private slots:
     void retriesWhenTheStoredPortIsTaken();
     void connectionWithoutIdIsClosed();
     void gateLetsOnlyAuthenticationThrough();
-    void unknownMethodsReachTheCore();
-    void unparseableRequestClosesTheConnection();
     void lastRegistrationWins();
     void pushesReachAdmittedConnectionsOnly();
     void oversizedMessageClosesTheConnection();
@@ -129,33 +127,6 @@ void TestServer::gateLetsOnlyAuthenticationThrough()
     // Requests are served in order: the echo of "au" coming first proves "ia" was dropped.
     QCOMPARE(stranger.nextJson().value(Key::Method).toString(), Method::Authentication);
     QVERIFY(stranger.isConnected());
-}
-
-void TestServer::unknownMethodsReachTheCore()
-{
-    Server server;
-    QSignalSpy unhandled(&server, &Server::unhandledMessage);
-    TestClient device;
-    QVERIFY(device.pair(server));
-
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled request")));
-    device.send(request(QStringLiteral("sleep")));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled request")));
-    device.send({{Key::Method, 5}});
-    QTRY_COMPARE(unhandled.size(), 2);
-    QCOMPARE(unhandled.at(0).at(0).toString(), QStringLiteral("sleep"));
-    QCOMPARE(unhandled.at(1).at(0).toString(), QString());
-}
-
-void TestServer::unparseableRequestClosesTheConnection()
-{
-    Server server;
-    TestClient device;
-    QVERIFY(device.pair(server));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot parse JSON")));
-    device.sendRaw("{not json");
-    QVERIFY(device.waitForDisconnected());
-    QCOMPARE(device.closeCode(), QWebSocketProtocol::CloseCodeNormal);
 }
 
 void TestServer::lastRegistrationWins()
