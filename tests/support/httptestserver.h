@@ -4,7 +4,6 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
-#include <QPair>
 #include <QQueue>
 #include <QTcpServer>
 #include <QUrl>
@@ -22,17 +21,13 @@ public:
     {
         int status = 200;
         QByteArray body;
-        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray headers; // extra "Name: value\r\n" lines
         // false: no Content-Length; the connection is closed after the body.
         bool sendLength = true;
-        // Milliseconds before the status line goes out.
+        // Milliseconds before the status line goes out; negative: never answers.
         int delay = 0;
-        // Reads the request and never answers.
-        bool silent = false;
-        // The body goes out in this many parts, the first with the head, the others this many
-        // milliseconds apart.
-        int parts = 1;
-        int partInterval = 0;
+        // Milliseconds between the first half of the body, sent with the head, and the second.
+        int pause = 0;
     };
 
     struct Request
@@ -40,32 +35,30 @@ public:
         QByteArray method;
         QByteArray path;
         QByteArray query;
-        // Names in lower case.
-        QMap<QByteArray, QByteArray> headers;
+        QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
     };
 
-    static Response answer(int status, const QByteArray& body = {});
+    static Response answer(int status, const QByteArray& body = {})
+    {
+        Response response;
+        response.status = status;
+        response.body = body;
+        return response;
+    }
 
     explicit HttpTestServer(QObject* parent = nullptr);
 
     QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
-    void setResponse(const QByteArray& path, const Response& response);
+    void setResponse(const QByteArray& path, const Response& response) { standing.insert(path, response); }
     void enqueue(const QByteArray& path, const Response& response, int times = 1);
 
     const QList<Request>& requests() const { return requests_; }
     int count(const QByteArray& path) const;
 
-signals:
-    void requestReceived();
-
-private slots:
-    void onNewConnection();
-    void onReadyRead();
-
 private:
+    void onReadyRead(QTcpSocket* socket);
     bool takeRequest(QByteArray& buffer, Request& request);
-    Response responseFor(const QByteArray& path);
     void send(QTcpSocket* socket, const Request& request, const Response& response);
 
     QHash<QTcpSocket*, QByteArray> buffers;
