@@ -14,10 +14,22 @@ QByteArray userAgent()
     return agent;
 }
 
+namespace {
+QByteArray& baseUrl()
+{
+    static QByteArray url(PAVO_WEB_SERVICE_URL);
+    return url;
+}
+} // namespace
+
 QByteArray webServiceBaseUrl()
 {
-    static const QByteArray url(PAVO_WEB_SERVICE_URL);
-    return url;
+    return baseUrl();
+}
+
+void setWebServiceBaseUrl(const QByteArray& url)
+{
+    baseUrl() = url;
 }
 
 Http& cachedHttp()

@@ -8,5 +8,7 @@ class Http;
 QByteArray userAgent();
 // The vendor web service's base address, without a trailing slash.
 QByteArray webServiceBaseUrl();
+// Points the web service elsewhere, so that suites can serve it on loopback.
+void setWebServiceBaseUrl(const QByteArray& url);
 // The shared client for web-service lookups: sends userAgent() and caches Gets in the cache "http".
 Http& cachedHttp();

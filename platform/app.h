@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QVariantMap>
 
+class HttpReply;
+class QUrl;
+
 // One installed desktop application. The platform owns every App; the base class keeps the
 // state every platform shares (running flag and its time stamp, focus, current flag).
 class App : public QObject
@@ -28,10 +31,18 @@ public:
     qint64 lastUsed() const { return lastUsedTime; }
     const QString& focusedValue() const { return focusedText; }
     const QString& urlHost() const { return host; }
+    // The command document exactly as the web service sent it; empty until loaded.
+    const QByteArray& commandsJson() const { return commands; }
+    bool areCommandsLoaded() const { return commandsAreLoaded; }
 
     void setRunning(bool running);
     // Pushes the newly focused element to the admitted clients as "fe".
     void focusRole(App::ElementRole role, const QString& name, const QString& value, const QVariantMap& properties);
+    // Downloads the command document unless it is in; connect to commandsLoaded first. Every
+    // call before the first success starts a download of its own.
+    void loadCommands();
+    // A browser reports the page it shows: a new host pushes that website's commands as "sc".
+    void setUrl(const QUrl& url);
 
     virtual void setBrowser(bool browser) { this->browser = browser; }
     virtual void setCurrent(bool current);
@@ -52,6 +63,9 @@ signals:
     void commandsLoaded(QByteArray json);
     void focusRoleAsync(App::ElementRole role, QString name, QString value, QVariantMap properties);
 
+public slots:
+    void parseCommands(HttpReply& reply);
+
 protected:
     QString appName;
     QIcon appIcon;
@@ -59,6 +73,8 @@ protected:
 private:
     const QString appId;
     bool current = false;
+    QByteArray commands;
+    bool commandsAreLoaded = false;
     QString host;
     bool running = false;
     qint64 lastUsedTime = 0;

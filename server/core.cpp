@@ -6,22 +6,34 @@
 #include "handlers/filehandlers.h"
 #include "handlers/inputhandlers.h"
 #include "handlers/systemhandlers.h"
+#include "http/http.h"
+#include "http/httpreply.h"
+#include "http/webservice.h"
 #include "platform/app.h"
 #include "platform/platform.h"
+#include "platform/website.h"
 #include "server/protocol.h"
 #include "server/server.h"
 #include "server/settingsfile.h"
+#include "updater/updater.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
+#include <QUrl>
 
 #include <algorithm>
 
 namespace {
 const QString AutoStartKey = QStringLiteral("autoStart");
 const QString PreventSleepKey = QStringLiteral("preventSleep");
+// Web-service vocabulary of the website index, not the client protocol's.
+const QString IndexEntries = QStringLiteral("i");
+const QString IndexDomain = QStringLiteral("d");
 // The screen saver answers at once; a hung one must not freeze the program for long.
 constexpr int ScreenSaverTimeoutMs = 2000;
 
@@ -50,6 +62,11 @@ QDBusMessage screenSaverCall(const QString& method, const QVariantList& argument
 template <typename Sender, typename Signal> void pushOn(Sender* sender, Signal signal, MessageHandler* handler)
 {
     QObject::connect(sender, signal, handler, &MessageHandler::push);
+}
+
+QUrl webServiceUrl(const QString& path)
+{
+    return QUrl(QString::fromUtf8(webServiceBaseUrl()) + path, QUrl::TolerantMode);
 }
 
 void storeSetting(const QString& key, bool value)
@@ -85,8 +102,15 @@ Core::Core() : desktop(platformFactory()(this))
     connect(desktop, &Platform::ready, this, &Core::onPlatformReady);
 }
 
+Core::~Core()
+{
+    qDeleteAll(websiteCatalogue);
+}
+
 void Core::start()
 {
+    if (websiteCatalogue.isEmpty())
+        loadWebsites();
     desktop->init();
 }
 
@@ -217,6 +241,9 @@ void Core::onbrightnessChanged()
 
 void Core::onClientTotalChanged(int total)
 {
+    // Installing an update quits the program: only then nobody's session is cut off.
+    if (Updater* updater = Updater::instance())
+        updater->setImmediateInstallAndRelaunch(total == 0);
     if (total >= 2)
         return;
     if (getPreventSleep()) {
@@ -225,7 +252,44 @@ void Core::onClientTotalChanged(int total)
         else
             uninhibitSleep();
     }
+    // Apart from the sleep setting: a catalogue that failed at start-up gets another chance.
+    if (total == 1 && websiteCatalogue.isEmpty())
+        loadWebsites();
     desktop->setActive(total != 0);
+}
+
+void Core::loadWebsites()
+{
+    qDeleteAll(websiteCatalogue);
+    websiteCatalogue.clear();
+    HttpReply* reply = cachedHttp().get(webServiceUrl(QStringLiteral("/web/index.json")));
+    connect(reply, &HttpReply::finished, this, [this](HttpReply* finished) { onWebsiteIndex(*finished); });
+}
+
+void Core::onWebsiteIndex(HttpReply& reply)
+{
+    if (!reply.isSuccessful()) {
+        qWarning() << "Cannot load websites" << reply.reasonPhrase();
+        return;
+    }
+    const QJsonArray entries = QJsonDocument::fromJson(reply.body()).object().value(IndexEntries).toArray();
+    for (const QJsonValue& entry : entries) {
+        const QString domain = entry.toObject().value(IndexDomain).toString();
+        if (domain.isEmpty())
+            continue;
+        HttpReply* document = cachedHttp().get(webServiceUrl(QStringLiteral("/web/") + domain + ".json"));
+        connect(document, &HttpReply::finished, this,
+                [this, domain](HttpReply* finished) { addWebsite(domain, *finished); });
+    }
+}
+
+void Core::addWebsite(const QString& domain, HttpReply& reply)
+{
+    if (!reply.isSuccessful())
+        return;
+    // A domain listed twice keeps the document that came last.
+    delete websiteCatalogue.value(domain);
+    websiteCatalogue.insert(domain, new Website(QJsonDocument::fromJson(reply.body()).object()));
 }
 
 void Core::inhibitSleep(const QString& reason)

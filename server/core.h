@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QVector>
 
 #include <functional>
 
 class App;
+class HttpReply;
 class Platform;
 class Server;
+class Website;
 
 // The one object that ties the program together: it owns the desktop platform, starts the
 // server and its handlers once the platform is ready, keeps the application list sorted by
@@ -20,7 +23,12 @@ public:
     // Decides which desktop the core drives; must be called before the first instance().
     static void setPlatformFactory(PlatformFactory factory);
     static Core* instance();
+    ~Core() override;
 
+    // The website catalogue by domain; it fills up as the documents arrive.
+    const QMap<QString, Website*>& websites() const { return websiteCatalogue; }
+    // Forgets the catalogue and downloads it again.
+    void loadWebsites();
     Platform* platform() const { return desktop; }
     Server* server() const { return webSocketServer; }
     const QVector<App*>& sortedApps();
@@ -51,7 +59,10 @@ private:
     void createHandlers();
     void inhibitSleep(const QString& reason);
     void uninhibitSleep();
+    void onWebsiteIndex(HttpReply& reply);
+    void addWebsite(const QString& domain, HttpReply& reply);
 
+    QMap<QString, Website*> websiteCatalogue;
     Platform* const desktop;
     Server* webSocketServer = nullptr;
     QVector<App*> sorted;

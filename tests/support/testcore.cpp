@@ -1,5 +1,7 @@
 #include "tests/support/testcore.h"
 
+#include "http/vendor.h"
+#include "http/webservice.h"
 #include "server/core.h"
 #include "tests/support/testplatform.h"
 
@@ -8,6 +10,10 @@
 
 TestPlatform* startTestCore()
 {
+    // The core asks the web service for websites at once; a suite that serves none must not
+    // reach for the real one. Nothing listens on port 1 of loopback.
+    if (webServiceBaseUrl() == PAVO_WEB_SERVICE_URL)
+        setWebServiceBaseUrl("http://127.0.0.1:1");
     Core::setPlatformFactory([](QObject* parent) { return new TestPlatform(parent); });
     Core* core = Core::instance();
     QSignalSpy ready(core, &Core::ready);

@@ -1,0 +1,3 @@
+#include "platform/website.h"
+
+Website::Website(const QJsonObject& commands) : document(commands) {}
