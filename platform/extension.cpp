@@ -1,0 +1,43 @@
+#include "platform/extension.h"
+
+#include "http/vendor.h"
+#include "http/webservice.h"
+#include "updater/defaultupdater.h"
+#include "updater/runinstaller.h"
+#include "updater/simplexmlparser.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+const QString ExtensionUuid = QStringLiteral("pavo@osmunda.org");
+
+QString installedExtensionVersion()
+{
+    QFile metadata(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                   QStringLiteral("/gnome-shell/extensions/") + ExtensionUuid + QStringLiteral("/metadata.json"));
+    if (!metadata.open(QIODevice::ReadOnly))
+        return QStringLiteral("0");
+    return QString::number(
+        QJsonDocument::fromJson(metadata.readAll()).object().value(QStringLiteral("version")).toInt());
+}
+
+updater::DefaultUpdater* createExtensionUpdater(const QString& scriptsDirectory, QObject* parent)
+{
+    auto* updater = new updater::DefaultUpdater(parent);
+    updater->setImmediateInstall(true);
+    updater->setCurrentVersion(installedExtensionVersion());
+    updater->setFeedUrl(QUrl(QString::fromUtf8(webServiceBaseUrl() + "/gnome-shell-extension.xml")));
+    // The updater only borrows its parser: it goes with the updater.
+    auto* parser = new updater::SimpleXmlParser;
+    updater->setParser(parser);
+    QObject::connect(updater, &QObject::destroyed, [parser] { delete parser; });
+    updater->setDownloadUrl(
+        QUrl(QStringLiteral("https://" PAVO_ORGANIZATION_DOMAIN "/files/pavo/gnome-shell-extension.zip")));
+    auto* installer = new updater::RunInstaller(updater);
+    installer->setCommand(QStringLiteral("bash"));
+    installer->setArguments({scriptsDirectory + QStringLiteral("/install-extension.sh"), QStringLiteral("%filename%")});
+    updater->setInstaller(installer);
+    return updater;
+}

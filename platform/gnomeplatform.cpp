@@ -1,0 +1,359 @@
+#include "platform/gnomeplatform.h"
+
+#include "extensioninterface.h"
+#include "handlers/promise.h"
+#include "platform/autostart.h"
+#include "platform/extension.h"
+#include "platform/extensioncall.h"
+#include "platform/gnomeapp.h"
+#include "platform/gnomeiconlookup.h"
+#include "updater/checker.h"
+#include "updater/defaultupdater.h"
+#include "updater/installer.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QtDebug>
+
+namespace {
+QJsonArray jsonArray(const QByteArray& json)
+{
+    return QJsonDocument::fromJson(json).array();
+}
+
+QIcon mimeIcon(const QMimeType& type)
+{
+    if (QIcon::hasThemeIcon(type.iconName()))
+        return QIcon::fromTheme(type.iconName());
+    if (QIcon::hasThemeIcon(type.genericIconName()))
+        return QIcon::fromTheme(type.genericIconName());
+    return QIcon::fromTheme(type.inherits(QStringLiteral("inode/directory")) ? QStringLiteral("folder")
+                                                                             : QStringLiteral("text-x-generic"));
+}
+
+// The role as the extension names it, with a lower-case first letter allowed; -1 when unknown.
+App::ElementRole elementRole(QString name)
+{
+    name[0] = name.at(0).toUpper();
+    return App::ElementRole(QMetaEnum::fromType<App::ElementRole>().keyToValue(name.toLatin1().constData()));
+}
+} // namespace
+
+GNOMEPlatform::GNOMEPlatform(QObject* parent)
+    : Platform(parent), updater(createExtensionUpdater(scriptsDirectory(), this))
+{
+    connect(updater, &Updater::statusChanged, this, [this](Updater::Status status) {
+        if (status == Updater::UpToDate || status == Updater::UpdateDownloadFailed)
+            probe();
+    });
+    // A failed installation leaves the status where it was; without the probe the program would
+    // never become ready.
+    connect(updater->installer(), &updater::Installer::error, this, &GNOMEPlatform::probe);
+}
+
+QString GNOMEPlatform::scriptsDirectory()
+{
+    static const QString directory = [] {
+        const QStringList candidates = {QStringLiteral("/usr/share/pavo-server/scripts"),
+                                        QCoreApplication::applicationDirPath() + QStringLiteral("/scripts")};
+        for (const QString& candidate : candidates) {
+            if (QFileInfo(candidate).isDir())
+                return candidate;
+        }
+        qFatal("Cannot find scripts directory");
+        return QString();
+    }();
+    return directory;
+}
+
+Promise<QByteArray>* GNOMEPlatform::runScript(const QString& name, const QStringList& arguments)
+{
+    auto* promise = new Promise<QByteArray>(this);
+    auto* process = new QProcess(this);
+    // A crash reports an error and then finishes: the promise settles on the first of them.
+    connect(process, &QProcess::errorOccurred, promise, [process, promise](QProcess::ProcessError error) {
+        process->disconnect(promise);
+        process->deleteLater();
+        emit promise->reject(QString::fromLatin1(QMetaEnum::fromType<QProcess::ProcessError>().valueToKey(error)));
+    });
+    connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), promise,
+            [process, promise](int code, QProcess::ExitStatus status) {
+                process->deleteLater();
+                if (status != QProcess::NormalExit || code != 0) {
+                    emit promise->reject(QString::fromUtf8(process->readAllStandardError().constData()));
+                    return;
+                }
+                promise->value = process->readAllStandardOutput();
+                emit promise->resolve();
+            });
+    process->start(QStringLiteral("bash"),
+                   QStringList{scriptsDirectory() + QLatin1Char('/') + name + QStringLiteral(".sh")} + arguments);
+    return promise;
+}
+
+void GNOMEPlatform::init()
+{
+    proxy = new OrgOsmundaPavoExtensionInterface(QStringLiteral("org.gnome.Shell"),
+                                                 QStringLiteral("/org/osmunda/Pavo/Extension"),
+                                                 QDBusConnection::sessionBus(), this);
+    checkExtension();
+}
+
+void GNOMEPlatform::checkExtension()
+{
+    auto* checker = new updater::Checker(updater);
+    checker->setParent(updater); // a reply that comes after the platform is gone must find no checker
+    connect(checker, &updater::Checker::done, checker, &QObject::deleteLater);
+    checker->check();
+}
+
+// Enables the extension just long enough to learn whether it answers; the first answer, or its
+// absence, makes the platform ready.
+void GNOMEPlatform::probe()
+{
+    connect(runScript(QStringLiteral("enable-extension")), &QObject::destroyed, this, [this] {
+        whenFinished(this, proxy->invokeString(QStringLiteral("version")), [this](bool answered) {
+            available = answered;
+            if (!readyEmitted) {
+                readyEmitted = true;
+                emit ready();
+            }
+            runScript(QStringLiteral("disable-extension"));
+        });
+    });
+}
+
+void GNOMEPlatform::setActive(bool active)
+{
+    if (active == this->active)
+        return;
+    this->active = active;
+    if (active)
+        activate();
+    else
+        deactivate();
+}
+
+void GNOMEPlatform::activate()
+{
+    Promise<QByteArray>* enabling = runScript(QStringLiteral("enable-extension"));
+    connect(enabling, &BasePromise::resolve, this, [this] {
+        whenFinished(this, proxy->invokeString(QStringLiteral("version")),
+                     [this](bool answered) { onActivationAnswer(answered); });
+    });
+    connect(enabling, &BasePromise::reject, this,
+            [](const QString& message) { qWarning() << "Cannot enable the shell extension:" << message; });
+}
+
+void GNOMEPlatform::onActivationAnswer(bool answered)
+{
+    // The last client may have left while the extension was being enabled.
+    if (!active)
+        return;
+    available = answered;
+    if (!answered) {
+        checkExtension();
+        emit needPermissions();
+        return;
+    }
+    dbus_installedApps();
+    dbus_volumeLevel();
+    dbus_volumeMute();
+    dbus_unsupportedFeatures();
+    dbus_screenLocked();
+    connect(proxy, &OrgOsmundaPavoExtensionInterface::dataChanged, this, &GNOMEPlatform::onDataChanged,
+            Qt::UniqueConnection);
+}
+
+void GNOMEPlatform::deactivate()
+{
+    proxy->disconnect(this);
+    runScript(QStringLiteral("disable-extension"));
+    clearApps();
+}
+
+void GNOMEPlatform::onDataChanged(const QString& query)
+{
+    const QByteArray slot = "dbus_" + query.toLatin1();
+    if (metaObject()->indexOfSlot(slot + "()") >= 0)
+        QMetaObject::invokeMethod(this, slot.constData(), Qt::DirectConnection);
+}
+
+void GNOMEPlatform::setAutostart(bool enabled)
+{
+    setAutostartEntry(enabled);
+}
+
+QPixmap GNOMEPlatform::filePreview(const QString& path, int width, int)
+{
+    const QPixmap image(path);
+    if (!image.isNull())
+        return image.scaledToWidth(width, Qt::FastTransformation);
+    return fileIcon(path, width);
+}
+
+QPixmap GNOMEPlatform::fileIcon(const QString& path, int size)
+{
+    return mimeIcon(QMimeDatabase().mimeTypeForFile(path)).pixmap(size, size);
+}
+
+QPixmap GNOMEPlatform::fileTypeIcon(const QString& suffix, int size)
+{
+    // The suffix comes from a client: it names a type, never a place.
+    if (suffix.contains(QLatin1Char('/')) || suffix.contains(QChar(0)))
+        return {};
+    static QHash<QString, QIcon> cache;
+    auto cached = cache.find(suffix);
+    if (cached == cache.end()) {
+        const QString name = QStringLiteral("file.") + suffix;
+        cached = cache.insert(suffix, mimeIcon(QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension)));
+    }
+    return cached->pixmap(size, size);
+}
+
+void GNOMEPlatform::openFile(const QString& path, const QString& appId)
+{
+    if (appId.isEmpty())
+        QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+    else
+        QProcess::startDetached(QStringLiteral("gtk-launch"), {appId, path});
+}
+
+void GNOMEPlatform::invoke(const QString& method)
+{
+    sendAction(this, proxy->invoke(method));
+}
+
+void GNOMEPlatform::setBrightness(int percent)
+{
+    sendAction(this, proxy->setBrightness(qint16(percent)));
+}
+
+void GNOMEPlatform::setVolumeLevel(int percent)
+{
+    sendAction(this, proxy->setVolumeLevel(qint16(percent)));
+}
+
+void GNOMEPlatform::setVolumeMute(bool muted)
+{
+    sendAction(this, proxy->setVolumeMute(muted ? 1 : 0));
+}
+
+void GNOMEPlatform::dbus_currentApp()
+{
+    whenAnswered(this, proxy->currentApp(),
+                 [this](const QVariantList& reply) { setCurrentApp(app(reply.value(0).toString())); });
+}
+
+void GNOMEPlatform::dbus_installedApps()
+{
+    whenAnswered(this, proxy->installedApps(), [this](const QVariantList& reply) {
+        mergeInstalledApps(reply.value(0).toString().toUtf8());
+        dbus_runningApps();
+        dbus_currentApp();
+    });
+}
+
+void GNOMEPlatform::dbus_runningApps()
+{
+    whenAnswered(this, proxy->runningApps(),
+                 [this](const QVariantList& reply) { reconcileRunningApps(reply.value(0).toString().toUtf8()); });
+}
+
+void GNOMEPlatform::dbus_a11y_focused()
+{
+    if (!currentApp())
+        return;
+    whenAnswered(this, proxy->focusedElement(currentApp()->id()), [this](const QVariantList& reply) {
+        App* focused = currentApp();
+        if (!focused)
+            return;
+        const QString role = reply.value(0).toString();
+        if (role.isEmpty())
+            focused->focusRole(App::Null, QString(), QString(), {});
+        else
+            focused->focusRole(elementRole(role), reply.value(1).toString(), reply.value(2).toString(), {});
+    });
+}
+
+void GNOMEPlatform::dbus_volumeLevel()
+{
+    whenAnswered(this, proxy->volumeLevel(), [this](const QVariantList& reply) {
+        volume = reply.value(0).toInt();
+        emit volumeChanged();
+    });
+}
+
+void GNOMEPlatform::dbus_volumeMute()
+{
+    whenAnswered(this, proxy->volumeMute(), [this](const QVariantList& reply) {
+        muted = reply.value(0).toInt() != 0;
+        emit volumeMuteChanged();
+    });
+}
+
+void GNOMEPlatform::dbus_unsupportedFeatures()
+{
+    whenAnswered(this, proxy->unsupportedFeatures(), [this](const QVariantList& reply) {
+        unsupported = reply.value(0).toStringList();
+        emit unsupportedChanged();
+    });
+}
+
+void GNOMEPlatform::dbus_screenLocked()
+{
+    whenAnswered(this, proxy->screenLocked(), [this](const QVariantList& reply) {
+        locked = reply.value(0).toBool();
+        emit screenLockChanged();
+    });
+}
+
+// Known applications keep their name and icon; one without an icon is not registered at all.
+void GNOMEPlatform::mergeInstalledApps(const QByteArray& json)
+{
+    const GNOMEIconLookup icons;
+    for (const QJsonValue& entry : jsonArray(json)) {
+        const QString id = entry[QLatin1String("id")].toString();
+        if (id.isEmpty() || apps.contains(id))
+            continue;
+        const QIcon icon = icons.find(entry[QLatin1String("icon")].toString(), id);
+        if (icon.isNull())
+            continue;
+        addInstalledApp(new GNOMEApp(id, this, entry[QLatin1String("name")].toString(), icon));
+    }
+}
+
+void GNOMEPlatform::reconcileRunningApps(const QByteArray& json)
+{
+    bool changed = false;
+    QVector<App*> seen;
+    for (const QJsonValue& entry : jsonArray(json)) {
+        App* found = app(entry[QLatin1String("id")].toString());
+        if (!found)
+            continue;
+        seen.append(found);
+        if (!running.contains(found)) {
+            running.append(found);
+            found->setRunning(true);
+            changed = true;
+        }
+    }
+    for (auto it = running.begin(); it != running.end();) {
+        if (seen.contains(*it)) {
+            ++it;
+            continue;
+        }
+        (*it)->setRunning(false);
+        it = running.erase(it);
+        changed = true;
+    }
+    if (changed)
+        emit runningAppsChanged();
+}

@@ -1,0 +1,181 @@
+#include "tests/support/standinextension.h"
+
+#include <QDBusError>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+const QString StandInExtension::Service = QStringLiteral("org.gnome.Shell");
+const QString StandInExtension::Path = QStringLiteral("/org/osmunda/Pavo/Extension");
+
+namespace {
+// Names of the state that the extension reports under another query name.
+QString queryFor(const QString& key)
+{
+    return key == QLatin1String("focusedElement") ? QStringLiteral("a11y_focused") : key;
+}
+} // namespace
+
+StandInExtension::StandInExtension(QObject* parent) : QObject(parent)
+{
+    state = {{QStringLiteral("installedApps"), QJsonArray()},
+             {QStringLiteral("runningApps"), QJsonArray()},
+             {QStringLiteral("focusedElement"), QJsonArray{QString(), QString(), QString()}},
+             {QStringLiteral("version"), QStringLiteral("1")}};
+}
+
+bool StandInExtension::registerOn(QDBusConnection connection)
+{
+    return connection.registerService(Service) &&
+           connection.registerObject(Path, this,
+                                     QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals);
+}
+
+void StandInExtension::unregisterFrom(QDBusConnection connection)
+{
+    connection.unregisterObject(Path);
+    connection.unregisterService(Service);
+}
+
+void StandInExtension::apply(const QJsonObject& changes)
+{
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        change(it.key(), it.value());
+}
+
+void StandInExtension::change(const QString& key, const QJsonValue& value)
+{
+    if (state.value(key) == value)
+        return;
+    state.insert(key, value);
+    emit dataChanged(queryFor(key));
+}
+
+void StandInExtension::record(const QString& method, const QStringList& arguments)
+{
+    const QString call = method + QLatin1Char('(') + arguments.join(QLatin1Char(',')) + QLatin1Char(')');
+    calls.append(call);
+    emit called(call);
+}
+
+void StandInExtension::appCommand(const QString& id, const QString& command)
+{
+    record(QStringLiteral("appCommand"), {id, command});
+    if (command == QLatin1String("activate"))
+        change(QStringLiteral("currentApp"), id);
+}
+
+qint16 StandInExtension::brightness()
+{
+    record(QStringLiteral("brightness"));
+    return qint16(state.value(QStringLiteral("brightness")).toInt());
+}
+
+QString StandInExtension::currentApp()
+{
+    record(QStringLiteral("currentApp"));
+    return state.value(QStringLiteral("currentApp")).toString();
+}
+
+QString StandInExtension::focusedElement(const QString& id, QString& name, QString& value)
+{
+    record(QStringLiteral("focusedElement"), {id});
+    const QJsonArray element = state.value(QStringLiteral("focusedElement")).toArray();
+    name = element.at(1).toString();
+    value = element.at(2).toString();
+    return element.at(0).toString();
+}
+
+QString StandInExtension::installedApps()
+{
+    record(QStringLiteral("installedApps"));
+    return QString::fromUtf8(QJsonDocument(state.value(QStringLiteral("installedApps")).toArray()).toJson());
+}
+
+void StandInExtension::invoke(const QString& methodName)
+{
+    record(QStringLiteral("invoke"), {methodName});
+}
+
+QString StandInExtension::invokeString(const QString& methodName)
+{
+    record(QStringLiteral("invokeString"), {methodName});
+    if (methodName != QLatin1String("version")) {
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown method ") + methodName);
+        return {};
+    }
+    return state.value(QStringLiteral("version")).toString();
+}
+
+void StandInExtension::performFocusedElement(const QString& id)
+{
+    record(QStringLiteral("performFocusedElement"), {id});
+}
+
+void StandInExtension::performShortcut(const QString& shortcut)
+{
+    record(QStringLiteral("performShortcut"), {shortcut});
+}
+
+void StandInExtension::performText(const QString& text)
+{
+    record(QStringLiteral("performText"), {text});
+}
+
+QString StandInExtension::runningApps()
+{
+    record(QStringLiteral("runningApps"));
+    QJsonArray running;
+    for (const QJsonValue& id : state.value(QStringLiteral("runningApps")).toArray())
+        running.append(QJsonObject{{QStringLiteral("id"), id}});
+    return QString::fromUtf8(QJsonDocument(running).toJson());
+}
+
+bool StandInExtension::screenLocked()
+{
+    record(QStringLiteral("screenLocked"));
+    return state.value(QStringLiteral("screenLocked")).toBool();
+}
+
+void StandInExtension::setBrightness(qint16 percent)
+{
+    record(QStringLiteral("setBrightness"), {QString::number(percent)});
+    change(QStringLiteral("brightness"), percent);
+}
+
+void StandInExtension::setFocusedElementValue(const QString& text)
+{
+    record(QStringLiteral("setFocusedElementValue"), {text});
+    QJsonArray element = state.value(QStringLiteral("focusedElement")).toArray();
+    element.replace(2, text);
+    change(QStringLiteral("focusedElement"), element);
+}
+
+void StandInExtension::setVolumeLevel(qint16 percent)
+{
+    record(QStringLiteral("setVolumeLevel"), {QString::number(percent)});
+    change(QStringLiteral("volumeLevel"), percent);
+}
+
+void StandInExtension::setVolumeMute(qint16 muted)
+{
+    record(QStringLiteral("setVolumeMute"), {QString::number(muted)});
+    change(QStringLiteral("volumeMute"), muted);
+}
+
+QStringList StandInExtension::unsupportedFeatures()
+{
+    record(QStringLiteral("unsupportedFeatures"));
+    return state.value(QStringLiteral("unsupportedFeatures")).toVariant().toStringList();
+}
+
+qint16 StandInExtension::volumeLevel()
+{
+    record(QStringLiteral("volumeLevel"));
+    return qint16(state.value(QStringLiteral("volumeLevel")).toInt());
+}
+
+qint16 StandInExtension::volumeMute()
+{
+    record(QStringLiteral("volumeMute"));
+    return qint16(state.value(QStringLiteral("volumeMute")).toInt());
+}

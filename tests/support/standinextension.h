@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QObject>
+#include <QStringList>
+
+// Plays the GNOME Shell extension on a session bus: the whole D-Bus contract, with state that a
+// test (or a person, through the stand-in program) sets, dataChanged on every change, and a record
+// of every call it received.
+class StandInExtension : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.osmunda.Pavo.Extension")
+public:
+    static const QString Service;
+    static const QString Path;
+
+    explicit StandInExtension(QObject* parent = nullptr);
+
+    // Owns the shell's name and exports the extension's object on the connection.
+    bool registerOn(QDBusConnection connection);
+    void unregisterFrom(QDBusConnection connection);
+
+    // Sets the state named by each key: "installedApps" (array of {id, name, icon}),
+    // "runningApps" (array of ids), "currentApp" (id), "focusedElement" ([role, name, value]),
+    // "volumeLevel", "volumeMute", "brightness" (numbers), "screenLocked" (bool),
+    // "unsupportedFeatures" (array of names), "version" (text). Every change is announced.
+    void apply(const QJsonObject& state);
+
+    // Calls received, as "name(argument,argument)".
+    QStringList calls;
+
+signals:
+    Q_SCRIPTABLE void dataChanged(const QString& methodName);
+    void called(const QString& call);
+
+public slots:
+    Q_SCRIPTABLE void appCommand(const QString& id, const QString& command);
+    Q_SCRIPTABLE qint16 brightness();
+    Q_SCRIPTABLE QString currentApp();
+    Q_SCRIPTABLE QString focusedElement(const QString& id, QString& name, QString& value);
+    Q_SCRIPTABLE QString installedApps();
+    Q_SCRIPTABLE void invoke(const QString& methodName);
+    Q_SCRIPTABLE QString invokeString(const QString& methodName);
+    Q_SCRIPTABLE void performFocusedElement(const QString& id);
+    Q_SCRIPTABLE void performShortcut(const QString& shortcut);
+    Q_SCRIPTABLE void performText(const QString& text);
+    Q_SCRIPTABLE QString runningApps();
+    Q_SCRIPTABLE bool screenLocked();
+    Q_SCRIPTABLE void setBrightness(qint16 percent);
+    Q_SCRIPTABLE void setFocusedElementValue(const QString& text);
+    Q_SCRIPTABLE void setVolumeLevel(qint16 percent);
+    Q_SCRIPTABLE void setVolumeMute(qint16 muted);
+    Q_SCRIPTABLE QStringList unsupportedFeatures();
+    Q_SCRIPTABLE qint16 volumeLevel();
+    Q_SCRIPTABLE qint16 volumeMute();
+
+private:
+    void record(const QString& method, const QStringList& arguments = {});
+    void change(const QString& query, const QJsonValue& value);
+
+    QJsonObject state;
+};
