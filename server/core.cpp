@@ -3,6 +3,7 @@
 #include "handlers/appactionhandlers.h"
 #include "handlers/applisthandlers.h"
 #include "handlers/authenticationhandler.h"
+#include "handlers/commandhandlers.h"
 #include "handlers/filehandlers.h"
 #include "handlers/inputhandlers.h"
 #include "handlers/systemhandlers.h"
@@ -172,6 +173,8 @@ void Core::createHandlers()
     new AppScrollHandler(s, Method::AppScroll);
     new KeySequenceHandler(s, Method::KeySequence);
     new AppIconHandler(s, Method::AppIcon);
+    new CommandsHandler(s, Method::Commands);
+    new CommandIconHandler(s, Method::CommandIcon);
     new MenuHandler(s, Method::Menu);
     new MenuPerformHandler(s, Method::MenuPerform);
     new FocusValueHandler(s, Method::FocusValue);
