@@ -10,6 +10,7 @@ packages=(
   libavahi-client-dev avahi-daemon avahi-utils
   dbus dbus-x11 xvfb xauth iproute2
   locales
+  clang-14 libclang-rt-14-dev
 )
 
 # The listing benchmark compares with ls under a language's collation.

@@ -1,0 +1,46 @@
+#include "fuzz/fuzzsupport.h"
+
+#include "tests/support/testenvironment.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+void startFuzzApplication()
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    static int argc = 1;
+    static char name[] = "pavo-fuzz";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: the offscreen platform leaves its screen behind when the application goes,
+    // which the leak check at exit would report on every run.
+    new QGuiApplication(argc, argv);
+    static TestEnvironment environment;
+}
+
+QByteArray inputBytes(const uint8_t* data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char*>(data), int(size));
+}
+
+qint64 SlowInputGuard::cpuNanoseconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+SlowInputGuard::~SlowInputGuard()
+{
+    const qint64 elapsed = (cpuNanoseconds() - start) / 1000000;
+    if (elapsed <= LimitMs)
+        return;
+    std::fprintf(stderr, "==slow input== %lld ms of CPU time, over the limit of %lld ms\n", elapsed, LimitMs);
+    std::abort();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <cstddef>
+#include <cstdint>
+
+class QByteArray;
+
+// Called once before the first input: an offscreen application with a temporary HOME, no session
+// bus, no system bus, and a silent log (the server warns about nearly every fuzzed input).
+void startFuzzApplication();
+
+QByteArray inputBytes(const uint8_t* data, size_t size);
+
+// libFuzzer's own timeout counts whole seconds; an input the program serves this slowly is a
+// finding too, so the guard aborts and libFuzzer keeps the input. It counts the thread's CPU
+// time, so that other work on shared cores and the disk's syncs do not make a finding.
+class SlowInputGuard
+{
+public:
+    static constexpr qint64 LimitMs = 100;
+    SlowInputGuard() : start(cpuNanoseconds()) {}
+    ~SlowInputGuard();
+
+private:
+    static qint64 cpuNanoseconds();
+    const qint64 start;
+};

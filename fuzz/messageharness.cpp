@@ -1,0 +1,165 @@
+#include "fuzz/messageharness.h"
+
+#include "server/core.h"
+#include "server/protocol.h"
+#include "server/server.h"
+#include "tests/support/testcore.h"
+#include "tests/support/testplatform.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPixmap>
+
+#include <functional>
+
+namespace {
+const QString AdmittedId = QStringLiteral("fuzz-admitted");
+const QString PendingId = QStringLiteral("fuzz-pending");
+constexpr int DayMs = 24 * 3600 * 1000;
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Sleeps in the event loop, not in fixed slices: a reconnection is on the way of most inputs.
+bool waitUntil(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(5000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return done();
+}
+
+void fail(const char* what)
+{
+    qFatal("Fuzz harness: %s", what);
+}
+
+void furnish(TestPlatform* platform)
+{
+    QPixmap icon(32, 32);
+    icon.fill(Qt::darkGreen);
+    platform->addApp(QStringLiteral("org.example.Editor"), QStringLiteral("Editor"), true, QIcon(icon));
+    platform->addApp(QStringLiteral("org.example.Viewer"), QStringLiteral("Viewer"), true);
+    platform->addApp(QStringLiteral("org.example.Idle"), QStringLiteral("Idle"));
+}
+} // namespace
+
+MessageHarness::MessageHarness(bool encrypted) : encrypted(encrypted)
+{
+    TestPlatform* platform = startTestCore();
+    if (!platform)
+        fail("the core did not start");
+    furnish(platform);
+    server = Core::instance()->server();
+    // The pending device stays silent on purpose; its challenge must outlive the run.
+    server->setChallengeTimeout(DayMs);
+    reconnect();
+}
+
+MessageHarness::~MessageHarness()
+{
+    disconnectAll();
+}
+
+void MessageHarness::deliver(Peer peer, const QByteArray& message, bool sealed)
+{
+    if (!healthy())
+        reconnect();
+    QWebSocket* connection = devices[peer].connection;
+    const QByteArray key = connection->property(ConnectionProperty::SessionKey).toByteArray();
+    const QByteArray bytes = sealed && !key.isEmpty() ? SessionCipher().encrypt(message, key) : message;
+    emit connection->binaryMessageReceived(bytes);
+    settle();
+}
+
+bool MessageHarness::healthy() const
+{
+    QWebSocket* admitted = devices[Admitted].connection;
+    QWebSocket* pending = devices[Pending].connection;
+    return admitted && pending && admitted->state() == QAbstractSocket::ConnectedState &&
+           pending->state() == QAbstractSocket::ConnectedState && server->clients().contains(admitted) &&
+           !server->clients().contains(pending) && (!encrypted || server->isChallenged(pending));
+}
+
+void MessageHarness::reconnect()
+{
+    disconnectAll();
+    const bool ready = encrypted ? readyEncrypted() : pairAdmitted() && openPending();
+    if (!ready)
+        fail("cannot connect the devices");
+}
+
+void MessageHarness::disconnectAll()
+{
+    for (Device& device : devices)
+        device = Device();
+    if (!waitUntil([this] { return server->connections().isEmpty(); }))
+        fail("the server keeps closed connections");
+    settle();
+}
+
+bool MessageHarness::pairAdmitted()
+{
+    server->deauthorize(AdmittedId);
+    Device& device = devices[Admitted];
+    device.client = std::make_unique<TestClient>(AdmittedId);
+    if (!device.client->pair(*server))
+        return false;
+    device.connection = server->connections().last();
+    quietReplies(device);
+    return true;
+}
+
+bool MessageHarness::openPending()
+{
+    Device& device = devices[Pending];
+    if (!open(device, PendingId))
+        return false;
+    const QString expected = encrypted ? Method::Authentication : Method::Wait;
+    const bool waits = device.client->nextJson().value(Key::Method).toString() == expected;
+    quietReplies(device);
+    return waits;
+}
+
+// Both devices get paired in clear first; then the admitted one answers its challenge and the
+// pending one is challenged and left to wait.
+bool MessageHarness::readyEncrypted()
+{
+    for (const QString& id : {AdmittedId, PendingId}) {
+        server->deauthorize(id);
+        TestClient client(id);
+        if (!client.pair(*server))
+            return false;
+        Device& device = devices[id == AdmittedId ? Admitted : Pending];
+        device.client = std::make_unique<TestClient>(id);
+        device.client->secret = client.secret;
+    }
+    if (!waitUntil([this] { return server->connections().isEmpty(); }))
+        return false;
+    Device& admitted = devices[Admitted];
+    if (!admitted.client->reconnect(server->port()))
+        return false;
+    admitted.connection = server->connections().last();
+    quietReplies(admitted);
+    return openPending();
+}
+
+bool MessageHarness::open(Device& device, const QString& id)
+{
+    if (!device.client)
+        device.client = std::make_unique<TestClient>(id);
+    if (!device.client->open(server->port()))
+        return false;
+    // The server registers a connection before the client hears that it is open.
+    device.connection = server->connections().last();
+    return true;
+}
+
+// Replies are read off the socket and dropped, so that a long run does not queue them up.
+void MessageHarness::quietReplies(Device& device)
+{
+    QObject::disconnect(&device.client->socket, &QWebSocket::binaryMessageReceived, device.client.get(), nullptr);
+}

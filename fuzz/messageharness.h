@@ -1,0 +1,47 @@
+#pragma once
+
+#include "tests/support/testclient.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class Server;
+
+// Drives the server's incoming message path in-process, on the scripted desktop: two loopback
+// devices are connected once, one admitted and one still pending, and each input is handed to the
+// server as the binary message its connection just received. Connections an input got closed are
+// opened again before the next one. With encryption both devices are known: the admitted one
+// answered its challenge, the pending one has not yet.
+class MessageHarness
+{
+public:
+    enum Peer { Admitted, Pending };
+
+    explicit MessageHarness(bool encrypted);
+    ~MessageHarness();
+
+    // Sealed messages are encrypted under the peer's session key first, so that the parser and
+    // the handlers see the fuzzed text; unsealed ones reach the decryption as they are.
+    void deliver(Peer peer, const QByteArray& message, bool sealed);
+
+private:
+    struct Device
+    {
+        std::unique_ptr<TestClient> client;
+        QPointer<QWebSocket> connection; // the server's end
+    };
+
+    bool healthy() const;
+    void reconnect();
+    void disconnectAll();
+    bool pairAdmitted();
+    bool openPending();
+    bool readyEncrypted();
+    bool open(Device& device, const QString& id);
+    void quietReplies(Device& device);
+
+    const bool encrypted;
+    Server* server = nullptr;
+    Device devices[2];
+};
