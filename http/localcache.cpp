@@ -13,6 +13,8 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
@@ -51,10 +53,10 @@ struct Entry
 
 LocalCache& LocalCache::instance(const QByteArray& name)
 {
-    static QHash<QByteArray, LocalCache*> caches;
-    LocalCache*& cache = caches[name];
+    static std::map<QByteArray, std::unique_ptr<LocalCache>> caches;
+    std::unique_ptr<LocalCache>& cache = caches[name];
     if (!cache)
-        cache = new LocalCache(name);
+        cache.reset(new LocalCache(name));
     return *cache;
 }
 

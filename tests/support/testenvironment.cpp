@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 
 TestEnvironment::TestEnvironment()
@@ -9,6 +10,8 @@ TestEnvironment::TestEnvironment()
     const QString root = dir.path();
     for (const char* sub : {"config", "data", "cache", "runtime"})
         QDir(root).mkpath(QString::fromLatin1(sub));
+    // The runtime folder is the user's alone, or Qt complains on every start.
+    QFile::setPermissions(root + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HOME", root.toUtf8());
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());

@@ -236,7 +236,7 @@ void TestUpdateDownload::installWaitsForQuitWhileAClientIsConnected()
     QTRY_COMPARE(updater.status(), DefaultUpdater::UpdateDownloaded);
     QVERIFY(recorded().isEmpty());
 
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
     QCOMPARE(updater.status(), DefaultUpdater::UpToDate);
     QCOMPARE(recorded().last(), "dpkg -i " + updater.downloadedFile());
