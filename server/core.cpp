@@ -11,6 +11,7 @@
 #include "http/httpreply.h"
 #include "http/webservice.h"
 #include "platform/app.h"
+#include "platform/gnomeplatform.h"
 #include "platform/platform.h"
 #include "platform/website.h"
 #include "server/protocol.h"
@@ -38,9 +39,10 @@ const QString IndexDomain = QStringLiteral("d");
 // The screen saver answers at once; a hung one must not freeze the program for long.
 constexpr int ScreenSaverTimeoutMs = 2000;
 
+// The GNOME desktop unless a test hands the core a desktop of its own.
 Core::PlatformFactory& platformFactory()
 {
-    static Core::PlatformFactory factory;
+    static Core::PlatformFactory factory = [](QObject* parent) { return new GNOMEPlatform(parent); };
     return factory;
 }
 
@@ -87,8 +89,6 @@ Core* Core::instance()
 {
     Core*& core = theInstance();
     if (!core) {
-        if (!platformFactory())
-            qFatal("No desktop platform to drive");
         core = new Core;
         qAddPostRoutine([] {
             delete theInstance();

@@ -20,7 +20,7 @@ class Core : public QObject
     Q_OBJECT
 public:
     using PlatformFactory = std::function<Platform*(QObject* parent)>;
-    // Decides which desktop the core drives; must be called before the first instance().
+    // Decides which desktop the core drives (GNOME by default); call it before the first instance().
     static void setPlatformFactory(PlatformFactory factory);
     static Core* instance();
     ~Core() override;
