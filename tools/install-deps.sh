@@ -9,6 +9,7 @@ packages=(
   libssl-dev openssl
   libavahi-client-dev avahi-daemon avahi-utils
   dbus dbus-x11 xvfb xauth iproute2
+  librsvg2-bin
   locales
   clang-14 libclang-rt-14-dev
 )
