@@ -1,0 +1,113 @@
+#include "ui/ui.h"
+
+#include "server/core.h"
+#include "server/server.h"
+#include "ui/icons.h"
+#include "updater/updater.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+
+namespace {
+// Devices name themselves: a long name must not push the question off the screen.
+constexpr int MaxNameLength = 64;
+
+QString shortName(const QString& name)
+{
+    if (name.size() <= MaxNameLength)
+        return name;
+    int cut = MaxNameLength - 1;
+    if (name.at(cut - 1).isHighSurrogate())
+        --cut;
+    return name.left(cut) + QChar(0x2026);
+}
+
+// Name and address come from the network: shown as markup they could restyle the very question
+// the user must judge. QMessageBox offers no format for its informative text, so its label is
+// reached directly.
+void showPlainly(QMessageBox* box)
+{
+    box->setTextFormat(Qt::PlainText);
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
+}
+} // namespace
+
+UI::UI(QObject* parent) : QObject(parent)
+{
+    buildMenu();
+    trayIcon = new QSystemTrayIcon(icon("tray"), this);
+    trayIcon->setContextMenu(&menu);
+    trayIcon->setVisible(true);
+    // Nobody is connected before the server exists; from then on the core keeps the flag in step.
+    if (Updater* updater = Updater::instance())
+        updater->setImmediateInstallAndRelaunch(true);
+
+    Core* core = Core::instance();
+    connect(core, &Core::ready, this, &UI::onCoreReady);
+    core->start();
+}
+
+UI::~UI()
+{
+    // The icon lets go of its menu before the menu goes.
+    delete trayIcon;
+}
+
+void UI::buildMenu()
+{
+    countAction = new QAction(this);
+    countAction->setEnabled(false);
+    onClientCountChanged(0);
+    menu.addAction(countAction);
+    menu.addSeparator();
+    // The dialogs and the updater's entry are wired here as they arrive.
+    menu.addAction(tr("Preferences..."));
+    menu.addAction(tr("About %1").arg(QStringLiteral("Pavo Server")));
+    menu.addSeparator();
+    connect(menu.addAction(tr("Quit")), &QAction::triggered, qApp, &QCoreApplication::quit);
+}
+
+void UI::onCoreReady()
+{
+    Server* server = Core::instance()->server();
+    connect(server, &Server::clientCountChanged, this, &UI::onClientCountChanged);
+    connect(server, &Server::needUserAuthorization, this, &UI::showAuthDialog);
+}
+
+void UI::onClientCountChanged(int count)
+{
+    countAction->setText(count == 0 ? tr("No clients connected") : tr("%n client(s) connected", "", count));
+    if (!trayIcon)
+        return;
+    if (count == 0)
+        trayIcon->setIcon(icon("tray"));
+    else if (count == 1)
+        trayIcon->setIcon(icon("tray-color"));
+}
+
+void UI::showAuthDialog(QObject* obj, QString id, QString name, QString ip)
+{
+    auto* box = new QMessageBox;
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIconPixmap(hidpiPixmap(QStringLiteral(":/images/64/app.png"), box->devicePixelRatioF()));
+    box->setText(tr("%1 would like to connect.").arg(shortName(name)));
+    box->setInformativeText(ip);
+    showPlainly(box);
+    box->addButton(tr("Deny"), QMessageBox::RejectRole);
+    QPushButton* authorize = box->addButton(tr("Authorize"), QMessageBox::AcceptRole);
+
+    Server* server = Core::instance()->server();
+    // Any way of closing the box other than "Authorize" refuses the device.
+    connect(box, &QDialog::finished, this, [server, box, authorize, id] {
+        server->authorize(id, box->clickedButton() == authorize);
+        box->deleteLater();
+    });
+    connect(obj, &QObject::destroyed, box, &QWidget::close);
+    box->open();
+    box->raise();
+    QApplication::beep();
+}
