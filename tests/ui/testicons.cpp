@@ -12,8 +12,9 @@ QImage imageOf(const QIcon& icon, QIcon::Mode mode = QIcon::Normal, QIcon::State
     return icon.pixmap(QSize(20, 16), mode, state).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QImage imageAt(const QString& path)
+QImage imageAt(const char* set, const char* name)
 {
+    const QString path = QStringLiteral(":/icons/%1/16/%2.png").arg(set, name);
     return QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
@@ -23,13 +24,6 @@ void setWindowColor(const QColor& color)
     palette.setColor(QPalette::Window, color);
     QGuiApplication::setPalette(palette);
 }
-
-void writeThemeIcon(const QString& folder, const QString& name)
-{
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QVERIFY(image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
 } // namespace
 
 class TestIcons : public QObject
@@ -38,101 +32,79 @@ class TestIcons : public QObject
     TestEnvironment environment;
 
 private slots:
-    void initTestCase();
-    void darkOrLightSet_data();
-    void darkOrLightSet();
-    void themeBeforeResources();
-    void variantsOnlyBesideThePlainImage();
-    void hidpiPixmap_data();
-    void hidpiPixmap();
+    // A theme of our own in the temporary HOME, so the machine's themes cannot answer.
+    void initTestCase()
+    {
+        const QString themes = environment.home() + QStringLiteral("/icons");
+        QVERIFY(QDir().mkpath(themes + QStringLiteral("/probe/16x16/apps")));
+        QFile index(themes + QStringLiteral("/probe/index.theme"));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=probe\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Fixed\n");
+        index.close();
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        for (const char* name : {"glyph", "glyph-symbolic", "plain"})
+            QVERIFY(image.save(themes + QStringLiteral("/probe/16x16/apps/%1.png").arg(name)));
+        QIcon::setThemeSearchPaths({themes});
+        QIcon::setThemeName(QStringLiteral("probe"));
+    }
+
+    void darkOrLightSet()
+    {
+        const QColor dark = QColor::fromHsv(0, 0, 128);
+        const QColor light = QColor::fromHsv(0, 0, 129);
+        QCOMPARE(iconPath("tray", 16, dark), QStringLiteral(":/icons/dark/16/tray.png"));
+        QCOMPARE(iconPath("tray", 16, light), QStringLiteral(":/icons/light/16/tray.png"));
+        setWindowColor(dark);
+        QCOMPARE(imageOf(iconFromResources("tray")), imageAt("dark", "tray"));
+        setWindowColor(light);
+        QCOMPARE(imageOf(iconFromResources("tray")), imageAt("light", "tray"));
+    }
+
+    void themeBeforeResources()
+    {
+        QCOMPARE(iconFromTheme(QStringLiteral("glyph")).name(), QStringLiteral("glyph-symbolic"));
+        QCOMPARE(iconFromTheme(QStringLiteral("glyph-symbolic")).name(), QStringLiteral("glyph-symbolic"));
+        QCOMPARE(iconFromTheme(QStringLiteral("plain")).name(), QStringLiteral("plain"));
+        QCOMPARE(icon("glyph").name(), QStringLiteral("glyph-symbolic"));
+        setWindowColor(Qt::black);
+        QVERIFY(iconFromTheme(QStringLiteral("tray")).isNull());
+        QCOMPARE(imageOf(icon("tray")), imageAt("dark", "tray"));
+        QVERIFY(icon("absent").isNull());
+    }
+
+    // The suite's own resources add "probe" with two variants, and "orphan" with a variant only.
+    void variantsOnlyBesideThePlainImage()
+    {
+        setWindowColor(Qt::white);
+        const QIcon probe = iconFromResources("probe");
+        QCOMPARE(imageOf(probe), imageAt("light", "tray"));
+        QCOMPARE(imageOf(probe, QIcon::Active), imageAt("light", "tray"));
+        QCOMPARE(imageOf(probe, QIcon::Selected), imageAt("light", "tray-color"));
+        QCOMPARE(imageOf(probe, QIcon::Normal, QIcon::On), imageAt("dark", "tray"));
+        QVERIFY(icon("orphan").isNull());
+    }
+
+    void densePixmaps()
+    {
+        const struct
+        {
+            const char* path;
+            double ratio;
+            int width;
+            double pixmapRatio;
+        } cases[] = {
+            {":/images/64/app.png", 1.0, 64, 1.0},  {":/images/64/app.png", 1.5, 128, 1.5},
+            {":/images/64/app.png", 2.0, 128, 2.0}, {":/images/single.png", 2.0, 64, 1.0}, // no @2x file
+            {":/images/nodot", 2.0, 64, 1.0},                                              // "nodot@2x" exists
+        };
+        for (const auto& c : cases) {
+            const QPixmap pixmap = hidpiPixmap(QString::fromLatin1(c.path), c.ratio);
+            QVERIFY2(pixmap.width() == c.width && pixmap.devicePixelRatio() == c.pixmapRatio,
+                     qPrintable(QStringLiteral("%1 at %2").arg(c.path).arg(c.ratio)));
+        }
+    }
 };
-
-// A theme of our own in the temporary HOME, so the machine's themes cannot answer.
-void TestIcons::initTestCase()
-{
-    const QString themes = environment.home() + QStringLiteral("/icons");
-    const QString folder = themes + QStringLiteral("/probe/16x16/apps");
-    QVERIFY(QDir().mkpath(folder));
-    QFile index(themes + QStringLiteral("/probe/index.theme"));
-    QVERIFY(index.open(QIODevice::WriteOnly));
-    index.write("[Icon Theme]\nName=probe\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Fixed\n");
-    index.close();
-    for (const char* name : {"glyph", "glyph-symbolic", "plain"})
-        writeThemeIcon(folder, QString::fromLatin1(name));
-    QIcon::setThemeSearchPaths({themes});
-    QIcon::setThemeName(QStringLiteral("probe"));
-}
-
-void TestIcons::darkOrLightSet_data()
-{
-    QTest::addColumn<QColor>("window");
-    QTest::addColumn<QString>("set");
-    QTest::newRow("grey 128") << QColor::fromHsv(0, 0, 128) << "dark";
-    QTest::newRow("grey 129") << QColor::fromHsv(0, 0, 129) << "light";
-    QTest::newRow("blue 128") << QColor::fromHsv(240, 255, 128) << "dark";
-}
-
-void TestIcons::darkOrLightSet()
-{
-    QFETCH(QColor, window);
-    QFETCH(QString, set);
-    const QString expected = QStringLiteral(":/icons/%1/16/tray.png").arg(set);
-    QCOMPARE(iconPath("tray", 16, window), expected);
-    setWindowColor(window);
-    QCOMPARE(imageOf(iconFromResources("tray")), imageAt(expected));
-}
-
-void TestIcons::themeBeforeResources()
-{
-    QCOMPARE(iconFromTheme(QStringLiteral("glyph")).name(), QStringLiteral("glyph-symbolic"));
-    QCOMPARE(iconFromTheme(QStringLiteral("glyph-symbolic")).name(), QStringLiteral("glyph-symbolic"));
-    QCOMPARE(iconFromTheme(QStringLiteral("plain")).name(), QStringLiteral("plain"));
-    QVERIFY(iconFromTheme(QStringLiteral("tray")).isNull());
-
-    QCOMPARE(icon("glyph").name(), QStringLiteral("glyph-symbolic"));
-    setWindowColor(Qt::black);
-    QCOMPARE(imageOf(icon("tray")), imageAt(QStringLiteral(":/icons/dark/16/tray.png")));
-    QVERIFY(icon("absent").isNull());
-}
-
-void TestIcons::variantsOnlyBesideThePlainImage()
-{
-    setWindowColor(Qt::white);
-    const QIcon probe = iconFromResources("probe");
-    const QImage plain = imageAt(QStringLiteral(":/icons/light/16/tray.png"));
-    QCOMPARE(imageOf(probe), plain);
-    QCOMPARE(imageOf(probe, QIcon::Active), plain);
-    QCOMPARE(imageOf(probe, QIcon::Selected), imageAt(QStringLiteral(":/icons/light/16/tray-color.png")));
-    QCOMPARE(imageOf(probe, QIcon::Normal, QIcon::On), imageAt(QStringLiteral(":/icons/dark/16/tray.png")));
-
-    QVERIFY(iconFromResources("orphan").isNull());
-    QVERIFY(icon("orphan").isNull());
-}
-
-void TestIcons::hidpiPixmap_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<double>("ratio");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<double>("pixmapRatio");
-    const QString app = QStringLiteral(":/images/64/app.png");
-    QTest::newRow("ratio 1") << app << 1.0 << 64 << 1.0;
-    QTest::newRow("ratio 1.5") << app << 1.5 << 128 << 1.5;
-    QTest::newRow("ratio 2") << app << 2.0 << 128 << 2.0;
-    QTest::newRow("no @2x file") << QStringLiteral(":/images/single.png") << 2.0 << 64 << 1.0;
-    QTest::newRow("no dot") << QStringLiteral(":/images/nodot") << 2.0 << 64 << 1.0;
-}
-
-void TestIcons::hidpiPixmap()
-{
-    QFETCH(QString, path);
-    QFETCH(double, ratio);
-    QFETCH(int, width);
-    QFETCH(double, pixmapRatio);
-    const QPixmap pixmap = ::hidpiPixmap(path, ratio);
-    QCOMPARE(pixmap.width(), width);
-    QCOMPARE(pixmap.devicePixelRatio(), pixmapRatio);
-}
 
 QTEST_MAIN(TestIcons)
 #include "testicons.moc"
