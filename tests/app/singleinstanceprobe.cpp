@@ -1,0 +1,41 @@
+// Runs as the program would, reports on stdout and quits when its stdin closes.
+#include "app/singleapplication.h"
+
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void say(const QByteArray& line)
+{
+    std::fwrite(line.constData(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qSetMessagePattern(QStringLiteral("[%{function}] %{message}"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pavo Server"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Corvin Osmunda"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("osmunda.org"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.5"));
+    SingleApplication app(argc, argv, SingleApplication::User, 1000);
+    say("primary");
+
+    QObject::connect(&app, &SingleApplication::instanceStarted, [] { say("started"); });
+    QObject::connect(&app, &SingleApplication::receivedMessage, [](quint32 instanceId, const QByteArray& message) {
+        say("message " + QByteArray::number(instanceId) + ' ' + message);
+    });
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&app] {
+        char byte;
+        if (read(STDIN_FILENO, &byte, 1) <= 0)
+            app.quit();
+    });
+    return app.exec();
+}
