@@ -13,21 +13,12 @@ QString keyOf(const QString& id)
 }
 } // namespace
 
-bool AuthorizedDevices::contains(const QString& id) const
-{
-    return !id.isEmpty() && QSettings().contains(keyOf(id));
-}
-
-QString AuthorizedDevices::secret(const QString& id) const
-{
-    return id.isEmpty() ? QString() : QSettings().value(keyOf(id)).toString();
-}
-
-int AuthorizedDevices::count() const
+AuthorizedDevices::AuthorizedDevices()
 {
     QSettings settings;
     settings.beginGroup(Group);
-    return settings.allKeys().size();
+    for (const QString& id : settings.allKeys())
+        secrets.insert(id, settings.value(id).toString());
 }
 
 void AuthorizedDevices::insert(const QString& id, const QString& secret)
@@ -35,6 +26,7 @@ void AuthorizedDevices::insert(const QString& id, const QString& secret)
     QSettings settings;
     settings.setValue(keyOf(id), secret);
     syncPrivately(settings);
+    secrets.insert(id, secret);
 }
 
 void AuthorizedDevices::remove(const QString& id)
@@ -44,6 +36,7 @@ void AuthorizedDevices::remove(const QString& id)
     QSettings settings;
     settings.remove(keyOf(id));
     syncPrivately(settings);
+    secrets.remove(id);
 }
 
 void AuthorizedDevices::clear()
@@ -51,4 +44,5 @@ void AuthorizedDevices::clear()
     QSettings settings;
     settings.remove(Group);
     syncPrivately(settings);
+    secrets.clear();
 }

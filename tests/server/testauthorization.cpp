@@ -56,6 +56,7 @@ private slots:
     void knownDeviceProvesItsSecret();
     void wrongAnswerKeepsTheDeviceGarbageForgetsIt();
     void deauthorizeAllClosesAndForgets();
+    void pairingsOutliveTheServer();
     void strayAnswersDoNotDecideForTheWaitingDevice();
     void silentChallengedPeerIsClosed();
 };
@@ -196,6 +197,25 @@ void TestAuthorization::deauthorizeAllClosesAndForgets()
     QTRY_VERIFY(server->clients().isEmpty());
     QVERIFY(one.open(server->port()));
     QCOMPARE(methodOf(one.nextJson()), Method::Wait);
+}
+
+// The server answers from memory; the settings file must still say the same after a restart.
+void TestAuthorization::pairingsOutliveTheServer()
+{
+    TestClient kept(QStringLiteral("kept")), dropped(QStringLiteral("dropped"));
+    QVERIFY(kept.pair(*server));
+    QVERIFY(dropped.pair(*server));
+    server->deauthorize(dropped.deviceId);
+    delete server;
+    server = new Server;
+    QCOMPARE(server->deviceSecret(kept.deviceId), kept.secret);
+    QVERIFY(!server->isAuthorized(dropped.deviceId));
+    QCOMPARE(server->authorizedDeviceCount(), 1);
+
+    server->deauthorizeAll();
+    delete server;
+    server = new Server;
+    QCOMPARE(server->authorizedDeviceCount(), 0);
 }
 
 void TestAuthorization::strayAnswersDoNotDecideForTheWaitingDevice()
