@@ -13,13 +13,6 @@
 #include <QtTest>
 
 namespace {
-QJsonObject request(const QString& method, const QJsonObject& fields = {})
-{
-    QJsonObject object = fields;
-    object.insert(Key::Method, method);
-    return object;
-}
-
 // Answers each pixmap request with the next scripted size and remembers what was asked.
 class ScriptedIconEngine : public QIconEngine
 {

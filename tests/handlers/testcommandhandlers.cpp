@@ -19,13 +19,6 @@ namespace {
 // Spacing and key order the server must not touch.
 const QByteArray Document = "{ \"b\" : true,\n  \"c\": [\"Save\", \"Open\"] }";
 
-QJsonObject request(const QString& method, const QJsonObject& fields)
-{
-    QJsonObject object = fields;
-    object.insert(Key::Method, method);
-    return object;
-}
-
 class IdleUpdater : public Updater
 {
 public:

@@ -13,13 +13,6 @@
 #include <unistd.h>
 
 namespace {
-QJsonObject request(const QString& method, const QJsonObject& fields = {})
-{
-    QJsonObject object = fields;
-    object.insert(Key::Method, method);
-    return object;
-}
-
 QJsonArray entries(const QStringList& directories, const QStringList& files)
 {
     QJsonArray list;

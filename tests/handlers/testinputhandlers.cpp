@@ -9,15 +9,6 @@
 #include <QJsonArray>
 #include <QtTest>
 
-namespace {
-QJsonObject request(const QString& method, const QJsonObject& fields = {})
-{
-    QJsonObject object = fields;
-    object.insert(Key::Method, method);
-    return object;
-}
-} // namespace
-
 class TestInputHandlers : public QObject
 {
     Q_OBJECT

@@ -9,13 +9,6 @@
 #include <QtTest>
 
 namespace {
-QJsonObject request(const QString& method, const QJsonObject& fields = {})
-{
-    QJsonObject object = fields;
-    object.insert(Key::Method, method);
-    return object;
-}
-
 QJsonObject state(const QString& method, const QJsonValue& value)
 {
     return {{Key::Method, method}, {Key::Value, value}};

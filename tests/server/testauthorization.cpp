@@ -16,12 +16,6 @@ QString methodOf(const QJsonObject& object)
     return object.value(Key::Method).toString();
 }
 
-QJsonObject request(const QString& method, const QJsonObject& fields = {})
-{
-    QJsonObject object = fields;
-    object.insert(Key::Method, method);
-    return object;
-}
 } // namespace
 
 class TestAuthorization : public QObject

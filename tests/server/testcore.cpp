@@ -15,10 +15,6 @@
 namespace {
 const QString Echo = QStringLiteral("echo");
 
-QJsonObject request(const QString& method)
-{
-    return {{Key::Method, method}};
-}
 } // namespace
 
 // Stands in for the desktop's screen saver on the test's private session bus.

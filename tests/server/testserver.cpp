@@ -13,13 +13,6 @@
 namespace {
 const QString LastUsedPort = QStringLiteral("lastUsedPort");
 
-QJsonObject request(const QString& method, const QJsonObject& fields = {})
-{
-    QJsonObject object = fields;
-    object.insert(Key::Method, method);
-    return object;
-}
-
 // A port in the dynamic range that nothing listens on right now.
 quint16 freeDynamicPort()
 {

@@ -11,6 +11,13 @@ namespace {
 constexpr int WaitMs = 5000;
 }
 
+QJsonObject request(const QString& method, const QJsonObject& fields)
+{
+    QJsonObject object = fields;
+    object.insert(Key::Method, method);
+    return object;
+}
+
 TestClient::TestClient(const QString& deviceId, QObject* parent) : QObject(parent), deviceId(deviceId)
 {
     connect(&socket, &QWebSocket::binaryMessageReceived, this, &TestClient::onBinaryMessage);

@@ -6,6 +6,9 @@
 #include <QQueue>
 #include <QWebSocket>
 
+// A request: the method code under "_" and the given fields.
+QJsonObject request(const QString& method, const QJsonObject& fields = {});
+
 // A device on loopback: a real QWebSocket that speaks the protocol with the same framing and
 // cipher code as the server, keeps what it learns (secret, token, key) and queues every message.
 class TestClient : public QObject
