@@ -7,9 +7,12 @@
 
 class QByteArray;
 
-// Called once before the first input: an offscreen application with a temporary HOME, no session
-// bus, no system bus, and a silent log (the server warns about nearly every fuzzed input).
-void startFuzzApplication();
+enum class SessionBus { None, Private };
+
+// Called once before the first input: an offscreen application with a temporary HOME, no system
+// bus, no web service, and a silent log (the server warns about nearly every fuzzed input). The session bus is
+// kept only for a target run under dbus-run-session.
+void startFuzzApplication(SessionBus bus = SessionBus::None);
 
 QByteArray inputBytes(const uint8_t* data, size_t size);
 

@@ -11,8 +11,8 @@ class Server;
 // Drives the server's incoming message path in-process, on the scripted desktop: two loopback
 // devices are connected once, one admitted and one still pending, and each input is handed to the
 // server as the binary message its connection just received. Connections an input got closed are
-// opened again before the next one. With encryption both devices are known: the admitted one
-// answered its challenge, the pending one has not yet.
+// opened again before the next one, the pending one alone when it can. With encryption both
+// devices are known: the admitted one answered its challenge, the pending one has not yet.
 class MessageHarness
 {
 public:
@@ -33,7 +33,10 @@ private:
     };
 
     bool healthy() const;
+    bool admittedHealthy() const;
+    bool pendingHealthy() const;
     void reconnect();
+    bool reopenPending();
     void disconnectAll();
     bool pairAdmitted();
     bool openPending();

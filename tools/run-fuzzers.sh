@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets in build-fuzz/ with clang-14 and runs each for PAVO_FUZZ_SECONDS
-# (default 60) from its seed corpus in fuzz/corpus/. Fails on the first crash, sanitizer report,
-# leak, hang (1 s) or input that takes over 100 ms of CPU time (the targets abort on those); the
-# offending input is left in build-fuzz/artifacts/. New corpus entries go to build-fuzz/corpus/,
-# never into the seeds. Names given on the command line (e.g. plain-message) run only those.
+# Builds the fuzz targets in build-fuzz/ with clang-14 and runs each one. Names given on the
+# command line (e.g. plain-message) run only those.
+#
+# By default (CI) a run is repeatable: every seed in fuzz/corpus/<target>/ is replayed, then
+# PAVO_FUZZ_RUNS (default 2000) inputs are explored from them with the fixed PAVO_FUZZ_SEED
+# (default 1). The same tree gives the same inputs on every machine, so the step fails on a
+# regression of a known input, not on the luck of the day.
+#
+# With PAVO_FUZZ_SECONDS=<n> each target instead explores for n seconds from a random seed and
+# keeps what it finds in build-fuzz/corpus/<target>/ for the next run: the open-ended search for
+# developers. Copy a finding into fuzz/corpus/<target>/ once it is mended.
+#
+# Either way a crash, sanitizer report, leak, hang (1 s) or input that takes over 100 ms of CPU
+# time (the targets abort on those) fails the step; the input is left in build-fuzz/artifacts/.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PAVO_FUZZ_BUILD:-$root/build-fuzz}
-seconds=${PAVO_FUZZ_SECONDS:-60}
+seconds=${PAVO_FUZZ_SECONDS:-}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(plain-message encrypted-message session-decrypt appcast simple-feed)
+[ ${#targets[@]} -gt 0 ] ||
+  targets=(plain-message encrypted-message session-decrypt appcast simple-feed command-document shell-reply)
 
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAVO_FUZZ=ON >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]/#/fuzz-}"
@@ -21,16 +31,42 @@ export LSAN_OPTIONS=suppressions=$root/tools/lsan-suppressions.txt:print_suppres
 # The temporary HOME goes to memory: the guard is to time the program, not the disk's syncs.
 [ -w /dev/shm ] && export TMPDIR=/dev/shm
 mkdir -p "$build/artifacts"
+
+dictionary() {
+  case $1 in
+    plain-message | encrypted-message) echo "-dict=$root/fuzz/message.dict" ;;
+    command-document) echo "-dict=$root/fuzz/commands.dict" ;;
+    shell-reply) echo "-dict=$root/fuzz/shell.dict" ;;
+  esac
+}
+
+# The shell stand-in takes the shell's name: only on a session bus of its own.
+launcher() {
+  [ "$1" = shell-reply ] && echo "dbus-run-session --"
+  true
+}
+
 for target in "${targets[@]}"; do
-  work="$build/corpus/$target"
+  seeds="$root/fuzz/corpus/$target"
+  if [ -n "$seconds" ]; then
+    work="$build/corpus/$target"
+    mode=(-max_total_time="$seconds")
+    echo "== fuzz-$target: $seconds s"
+  else
+    work=$(mktemp -d) # new inputs of a repeatable run are thrown away
+    mode=(-runs="${PAVO_FUZZ_RUNS:-2000}" -seed="${PAVO_FUZZ_SEED:-1}")
+    echo "== fuzz-$target: seeds and ${PAVO_FUZZ_RUNS:-2000} runs from seed ${PAVO_FUZZ_SEED:-1}"
+  fi
   mkdir -p "$work"
-  echo "== fuzz-$target: $seconds s"
-  "$build/fuzz/fuzz-$target" "$work" "$root/fuzz/corpus/$target" \
-    -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -max_len=8192 \
-    -artifact_prefix="$build/artifacts/$target-" -print_final_stats=1 2>"$build/fuzz-$target.log" || {
-      tail -n 60 "$build/fuzz-$target.log"
-      echo "fuzz-$target failed; log: $build/fuzz-$target.log" >&2
+  log="$build/fuzz-$target.log"
+  # shellcheck disable=SC2046
+  $(launcher "$target") "$build/fuzz/fuzz-$target" "$work" "$seeds" "${mode[@]}" $(dictionary "$target") \
+    -timeout=1 -rss_limit_mb=2048 -max_len=8192 -artifact_prefix="$build/artifacts/$target-" \
+    -print_final_stats=1 2>"$log" || {
+      tail -n 60 "$log"
+      echo "fuzz-$target failed; log: $log" >&2
       exit 1
     }
-  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$build/fuzz-$target.log" | sed 's/^/  /'
+  [ -n "$seconds" ] || rm -rf "$work"
+  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$log" | sed 's/^/  /'
 done
