@@ -15,7 +15,8 @@ class App : public QObject
 {
     Q_OBJECT
 public:
-    enum ElementRole { Null = 1, Window = 2, Text = 3, TextArea = 4, List = 5, Table = 6, Button = 7 };
+    // Fixed to int: a role the desktop reports that we do not know stays a value, not undefined.
+    enum ElementRole : int { Null = 1, Window = 2, Text = 3, TextArea = 4, List = 5, Table = 6, Button = 7 };
     Q_ENUM(ElementRole)
 
     explicit App(const QString& id);

@@ -107,7 +107,7 @@ void TestAppState::focusIsPushedShortenedOnlyWhileSomeoneListens()
                                   {Key::Properties, QJsonObject{{QStringLiteral("editable"), true}}}}));
     QCOMPARE(notes->focusedValue(), QStringLiteral("first line\nsecond"));
 
-    notes->focusRole(App::ElementRole(0), QString(), QStringLiteral("a\nb"), {});
+    notes->focusRole(App::ElementRole(-1), QString(), QStringLiteral("a\nb"), {});
     const QJsonObject shortOne = device.nextJson();
     QCOMPARE(shortOne.value(Key::Value).toString(), QStringLiteral("a\nb"));
     QCOMPARE(shortOne.value(Key::FocusRole).toString(), QString());
