@@ -34,7 +34,7 @@ updater::DefaultUpdater* createExtensionUpdater(const QString& scriptsDirectory,
     updater->setParser(parser);
     QObject::connect(updater, &QObject::destroyed, [parser] { delete parser; });
     updater->setDownloadUrl(
-        QUrl(QStringLiteral("https://" PAVO_ORGANIZATION_DOMAIN "/files/pavo/gnome-shell-extension.zip")));
+        QUrl(QStringLiteral("https://" PAVO_DOWNLOAD_HOST "/files/pavo/gnome-shell-extension.zip")));
     auto* installer = new updater::RunInstaller(updater);
     installer->setCommand(QStringLiteral("bash"));
     installer->setArguments({scriptsDirectory + QStringLiteral("/install-extension.sh"), QStringLiteral("%filename%")});

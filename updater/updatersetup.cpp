@@ -11,7 +11,7 @@ void setUpUpdater()
     auto* updater = new updater::DefaultUpdater;
     updater->setFeedUrl(QUrl(QString::fromUtf8(webServiceBaseUrl() + "/release.xml")));
     updater->setParser(new updater::SimpleXmlParser);
-    updater->setDownloadUrl(QUrl(QStringLiteral("https://" PAVO_ORGANIZATION_DOMAIN "/files/pavo/pavo-server.deb")));
+    updater->setDownloadUrl(QUrl(QStringLiteral("https://" PAVO_DOWNLOAD_HOST "/files/pavo/pavo-server.deb")));
 
     auto* installer = new updater::RunInstaller(updater);
     installer->setCommand(QStringLiteral("dpkg"));

@@ -1,4 +1,5 @@
 // Runs as the program would, reports on stdout and quits when its stdin closes.
+#include "app/identity.h"
 #include "app/singleapplication.h"
 
 #include <QSocketNotifier>
@@ -19,11 +20,7 @@ void say(const QByteArray& line)
 
 int main(int argc, char* argv[])
 {
-    qSetMessagePattern(QStringLiteral("[%{function}] %{message}"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pavo Server"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Corvin Osmunda"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("osmunda.org"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.5"));
+    setUpIdentity();
     SingleApplication app(argc, argv, SingleApplication::User, 1000);
     say("primary");
 
