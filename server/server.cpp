@@ -1,6 +1,7 @@
 #include "server/server.h"
 
 #include "handlers/messagehandler.h"
+#include "server/duplicatekeys.h"
 #include "server/frame.h"
 #include "server/protocol.h"
 #include "server/random.h"
@@ -188,8 +189,7 @@ void Server::onNewConnection()
         return;
     // Connections outlive a recreated listening socket, so they belong to us.
     connection->setParent(this);
-    connection->setMaxAllowedIncomingMessageSize(MaxIncomingMessageSize);
-    connection->setMaxAllowedIncomingFrameSize(MaxIncomingMessageSize);
+    limitIncomingSize(connection, MaxStrangerMessageSize);
     connectionList.append(connection);
     connect(connection, &QWebSocket::binaryMessageReceived, this, &Server::onBinaryMessageReceived);
     connect(connection, &QWebSocket::disconnected, this, &Server::socketDisconnected);
@@ -208,6 +208,12 @@ void Server::onNewConnection()
         connection->setProperty(ConnectionProperty::ClientVersion, query.queryItemValue(Key::ClientVersion).toInt());
 }
 
+void Server::limitIncomingSize(QWebSocket* connection, qint64 bytes)
+{
+    connection->setMaxAllowedIncomingMessageSize(quint64(bytes));
+    connection->setMaxAllowedIncomingFrameSize(quint64(bytes));
+}
+
 void Server::onBinaryMessageReceived(const QByteArray& message)
 {
     auto* connection = qobject_cast<QWebSocket*>(sender());
@@ -218,18 +224,27 @@ void Server::onBinaryMessageReceived(const QByteArray& message)
     if (!key.isEmpty())
         data = decrypt(message, key);
 
+    if (hasDuplicateKey(data)) {
+        reject(connection, QStringLiteral("duplicate key"), data, message);
+        return;
+    }
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError) {
-        qWarning() << "Cannot parse JSON" << error.errorString() << logPreview(data) << logPreview(message);
-        connection->close(NormalClosure);
-        // A device whose frames no longer decrypt has lost its secret: let it pair again.
-        const QString id = connection->property(ConnectionProperty::DeviceId).toString();
-        if (!id.isEmpty())
-            deauthorize(id);
+        reject(connection, error.errorString(), data, message);
         return;
     }
     dispatch(document.object(), connection, data);
+}
+
+void Server::reject(QWebSocket* connection, const QString& reason, const QByteArray& data, const QByteArray& message)
+{
+    qWarning() << "Cannot parse JSON" << reason << logPreview(data) << logPreview(message);
+    connection->close(NormalClosure);
+    // A device whose frames no longer decrypt has lost its secret: let it pair again.
+    const QString id = connection->property(ConnectionProperty::DeviceId).toString();
+    if (!id.isEmpty())
+        deauthorize(id);
 }
 
 void Server::dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data)
@@ -391,6 +406,7 @@ void Server::finishAuthorization(const QString&, bool granted)
         return;
     }
     clientList.append(connection);
+    limitIncomingSize(connection, MaxIncomingMessageSize);
     send(connection, Method::Authentication, QJsonObject{{Key::Value, true}});
     emit clientCountChanged(clientList.size());
 }

@@ -29,6 +29,8 @@ public:
 
     // Larger incoming messages close the connection; no request comes near this.
     static constexpr qint64 MaxIncomingMessageSize = 1024 * 1024;
+    // Before admission a device can only answer its challenge, which takes a hundred bytes.
+    static constexpr qint64 MaxStrangerMessageSize = 4 * 1024;
 
     explicit Server(QObject* parent = nullptr);
     ~Server() override;
@@ -90,6 +92,9 @@ private:
     void requestAuthorization(const QString& id, QWebSocket* connection);
     void challenge(const QString& id, QWebSocket* connection);
     void closeChallengeIfUnanswered(QWebSocket* connection);
+    static void limitIncomingSize(QWebSocket* connection, qint64 bytes);
+    // Closes the connection of an unreadable message and forgets its device.
+    void reject(QWebSocket* connection, const QString& reason, const QByteArray& data, const QByteArray& message);
     void dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data);
 
     QZeroConf zeroConf;

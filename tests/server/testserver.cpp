@@ -1,3 +1,4 @@
+#include "server/duplicatekeys.h"
 #include "server/frame.h"
 #include "server/protocol.h"
 #include "server/server.h"
@@ -40,7 +41,11 @@ private slots:
     void gateLetsOnlyAuthenticationThrough();
     void lastRegistrationWins();
     void pushesReachAdmittedConnectionsOnly();
+    void oversizedMessageClosesTheConnection_data();
     void oversizedMessageClosesTheConnection();
+    void duplicateKeysAreFound_data();
+    void duplicateKeysAreFound();
+    void duplicateKeysCloseLikeBadJson();
 };
 
 void TestServer::framesAreBigEndianWithAttachmentsInClear()
@@ -162,18 +167,70 @@ void TestServer::pushesReachAdmittedConnectionsOnly()
     server.runHandler(QStringLiteral("nope"));
 }
 
+void TestServer::oversizedMessageClosesTheConnection_data()
+{
+    QTest::addColumn<bool>("admitted");
+    QTest::addColumn<int>("limit");
+    QTest::newRow("admitted") << true << int(Server::MaxIncomingMessageSize);
+    QTest::newRow("waiting") << false << int(Server::MaxStrangerMessageSize);
+}
+
 void TestServer::oversizedMessageClosesTheConnection()
 {
+    QFETCH(bool, admitted);
+    QFETCH(int, limit);
     Server server;
+    new EchoHandler(&server, Method::Authentication);
     TestClient greedy(QStringLiteral("greedy"));
-    QVERIFY(greedy.pair(server));
-    greedy.sendRaw(QByteArray(Server::MaxIncomingMessageSize + 1, ' '));
+    QVERIFY(admitted ? greedy.pair(server) : greedy.open(server.port()));
+    if (!admitted)
+        greedy.next();
+    greedy.sendRaw(R"({"_":"au","x":")" + QByteArray(limit - 18, ' ') + "\"}"); // just fits
+    QCOMPARE(greedy.nextJson().value(Key::Method).toString(), Method::Authentication);
+    greedy.sendRaw(QByteArray(limit + 1, ' '));
     QVERIFY(greedy.waitForDisconnected());
     QCOMPARE(greedy.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
-    QTRY_VERIFY(server.clients().isEmpty());
+    QTRY_VERIFY(server.connections().isEmpty());
 
     TestClient next(QStringLiteral("next"));
     QVERIFY(next.pair(server));
+}
+
+void TestServer::duplicateKeysAreFound_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("duplicate");
+    QTest::newRow("top level") << QByteArray(R"({"_":"ia","i":1,"_":"ia"})") << true;
+    QTest::newRow("nested") << QByteArray(R"({"c":[{}],"c":[{"a":"x"}]})") << true;
+    QTest::newRow("deep in an array") << QByteArray(R"([1,{"a":{"b":[{"k":1, "k" :2}]}}])") << true;
+    QTest::newRow("escaped spelling") << QByteArray(R"({"\u005f":1,"_":2})") << true;
+    QTest::newRow("surrogate pair") << QByteArray("{\"\\ud83d\\ude00\":1,\"\xf0\x9f\x98\x80\":2}") << true;
+    QTest::newRow("same key, other objects") << QByteArray(R"({"a":{"a":1},"b":{"a":2},"c":[{"a":3}]})") << false;
+    QTest::newRow("values repeat") << QByteArray(R"({"a":"b","b":"b","c":["a","a"]})") << false;
+    QTest::newRow("quote and brace in a key") << QByteArray(R"({"\"}":1,"\"":2})") << false;
+    QTest::newRow("two lone surrogates") << QByteArray(R"({"\ud800":1,"\ud801":2})") << false;
+    QTest::newRow("not JSON") << QByteArray("}}{\"") << false;
+}
+
+void TestServer::duplicateKeysAreFound()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(bool, duplicate);
+    QCOMPARE(hasDuplicateKey(json), duplicate);
+}
+
+// Qt's parser leaks the replaced value: a stranger could grow the server with every message.
+void TestServer::duplicateKeysCloseLikeBadJson()
+{
+    Server server;
+    new EchoHandler(&server, Method::Authentication);
+    TestClient stranger;
+    QVERIFY(stranger.open(server.port()));
+    QCOMPARE(stranger.nextJson().value(Key::Method).toString(), Method::Wait);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot parse JSON.*duplicate key")));
+    stranger.sendRaw(R"({"_":"au","c":[{}],"c":[{"a":"x"}]})");
+    QVERIFY(stranger.waitForDisconnected());
+    QCOMPARE(stranger.closeCode(), QWebSocketProtocol::CloseCodeNormal);
 }
 
 QTEST_MAIN(TestServer)
