@@ -1,8 +1,12 @@
 #include "ui/ui.h"
 
+#include "platform/platform.h"
 #include "server/core.h"
 #include "server/server.h"
+#include "ui/aboutbox.h"
 #include "ui/icons.h"
+#include "ui/preferences.h"
+#include "ui/welcomeview.h"
 #include "updater/updater.h"
 
 #include <QApplication>
@@ -34,6 +38,17 @@ void showPlainly(QMessageBox* box)
     if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         informative->setTextFormat(Qt::PlainText);
 }
+
+// Each dialog closes for good: the member forgets it then, and the next request makes a new one.
+template <typename Dialog> void showOnce(Dialog*& dialog, QObject* owner)
+{
+    if (!dialog) {
+        dialog = new Dialog;
+        QObject::connect(dialog, &QObject::destroyed, owner, [&dialog] { dialog = nullptr; });
+    }
+    dialog->show();
+    dialog->raise();
+}
 } // namespace
 
 UI::UI(QObject* parent) : QObject(parent)
@@ -64,9 +79,11 @@ void UI::buildMenu()
     onClientCountChanged(0);
     menu.addAction(countAction);
     menu.addSeparator();
-    // The dialogs and the updater's entry are wired here as they arrive.
-    menu.addAction(tr("Preferences..."));
-    menu.addAction(tr("About %1").arg(QStringLiteral("Pavo Server")));
+    if (Updater* updater = Updater::instance())
+        menu.addAction(updater->getAction());
+    connect(menu.addAction(tr("Preferences...")), &QAction::triggered, this, &UI::showPreferences);
+    connect(menu.addAction(tr("About %1").arg(QStringLiteral("Pavo Server"))), &QAction::triggered, this,
+            &UI::showAboutBox);
     menu.addSeparator();
     connect(menu.addAction(tr("Quit")), &QAction::triggered, qApp, &QCoreApplication::quit);
 }
@@ -76,6 +93,30 @@ void UI::onCoreReady()
     Server* server = Core::instance()->server();
     connect(server, &Server::clientCountChanged, this, &UI::onClientCountChanged);
     connect(server, &Server::needUserAuthorization, this, &UI::showAuthDialog);
+    // Not greeting again is only allowed while the desktop integration works.
+    Platform* platform = Core::instance()->platform();
+    if (!WelcomeView::dismissed() || !platform->isAvailable())
+        showWelcome();
+    connect(platform, &Platform::needPermissions, this, &UI::showWelcome);
+    if (Updater* updater = Updater::instance())
+        updater->checkAndMaybeShowUI();
+}
+
+void UI::showPreferences()
+{
+    showOnce(preferences, this);
+}
+
+void UI::showAboutBox()
+{
+    showOnce(aboutBox, this);
+    if (Updater* updater = Updater::instance())
+        updater->checkAndMaybeShowUI();
+}
+
+void UI::showWelcome()
+{
+    showOnce(welcome, this);
 }
 
 void UI::onClientCountChanged(int count)

@@ -3,11 +3,14 @@
 #include <QMenu>
 #include <QObject>
 
+class AboutBox;
+class Preferences;
 class QAction;
 class QSystemTrayIcon;
+class WelcomeView;
 
-// The program's whole presence on the desktop: the tray icon with its menu, and the prompt that
-// asks the user whether a new device may connect.
+// The program's whole presence on the desktop: the tray icon with its menu, the prompt that asks
+// the user whether a new device may connect, and the dialogs, each open at most once.
 class UI : public QObject
 {
     Q_OBJECT
@@ -16,8 +19,11 @@ public:
     ~UI() override;
 
 public slots:
+    void showPreferences();
+    void showAboutBox();
     void showAuthDialog(QObject* obj, QString id, QString name, QString ip);
     void onClientCountChanged(int count);
+    void showWelcome();
 
 private:
     void buildMenu();
@@ -26,4 +32,7 @@ private:
     QMenu menu;
     QAction* countAction = nullptr;
     QSystemTrayIcon* trayIcon = nullptr;
+    Preferences* preferences = nullptr;
+    AboutBox* aboutBox = nullptr;
+    WelcomeView* welcome = nullptr;
 };

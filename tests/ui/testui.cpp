@@ -4,22 +4,43 @@
 #include "tests/support/testclient.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testplatform.h"
+#include "ui/aboutbox.h"
 #include "ui/icons.h"
+#include "ui/preferences.h"
 #include "ui/ui.h"
+#include "ui/welcomeview.h"
 #include "updater/updater.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QHostInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <QtTest>
+
+#include <sched.h>
+#include <unistd.h>
 
 namespace {
 class IdleUpdater : public Updater
 {
 public:
     void update() override {}
+    void checkAndMaybeShowUI() override { ++checks; }
+    int checks = 0;
+};
+
+// A desktop whose integration the test may break.
+class SwitchablePlatform : public TestPlatform
+{
+public:
+    using TestPlatform::TestPlatform;
+    bool isAvailable() override { return available; }
+    bool available = true;
 };
 
 bool showsTray(const QSystemTrayIcon* tray, const char* name)
@@ -30,21 +51,35 @@ bool showsTray(const QSystemTrayIcon* tray, const char* name)
            QImage(iconPath(name, 16, window)).convertToFormat(format);
 }
 
-QMessageBox* openPrompt()
+// The one open window of its kind; null when there is none, or more than one.
+template <typename Dialog> Dialog* openDialog()
 {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box && box->isVisible())
-            return box;
-    }
+    QList<Dialog*> open;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<Dialog*>(widget); dialog && dialog->isVisible())
+            open << dialog;
+    return open.size() == 1 ? open.first() : nullptr;
+}
+
+template <typename Widget> Widget* childWithText(QWidget* parent, const QString& text)
+{
+    for (Widget* child : parent->findChildren<Widget*>())
+        if (child->text() == text)
+            return child;
     return nullptr;
 }
 
-void click(QMessageBox* box, const QString& text)
+void click(QWidget* dialog, const QString& text)
 {
-    for (QAbstractButton* button : box->buttons())
-        if (button->text() == text)
-            QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(childWithText<QAbstractButton>(dialog, text), Qt::LeftButton);
+}
+
+QString bodyOf(WelcomeView* view)
+{
+    for (QLabel* label : view->findChildren<QLabel*>())
+        if (label->wordWrap())
+            return label->text();
+    return QString();
 }
 
 // The prompt deletes itself later; a test function runs outside the event loop that would do it.
@@ -52,6 +87,13 @@ bool deleted(QSignalSpy& gone)
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return !gone.isEmpty() || gone.wait();
+}
+
+bool closed(QWidget* dialog)
+{
+    QSignalSpy gone(dialog, &QObject::destroyed);
+    dialog->close();
+    return deleted(gone);
 }
 } // namespace
 
@@ -62,16 +104,31 @@ class TestUI : public QObject
     IdleUpdater updater;
     UI* ui = nullptr;
     Server* server = nullptr;
+    SwitchablePlatform* platform = nullptr;
     QSystemTrayIcon* tray = nullptr;
 
     QString countText() const { return tray->contextMenu()->actions().first()->text(); }
+    void choose(const QString& entry) { childWithText<QAction>(tray->contextMenu(), entry)->trigger(); }
+
+    // A second request raises the open dialog; once closed, the next request makes a new one.
+    template <typename Dialog> bool opensOnce(const std::function<void()>& request)
+    {
+        request();
+        Dialog* first = openDialog<Dialog>();
+        request();
+        if (!first || openDialog<Dialog>() != first || !closed(first))
+            return false;
+        request();
+        Dialog* next = openDialog<Dialog>();
+        return next && closed(next);
+    }
 
     // A device knocks; its prompt, or null when none came.
     QMessageBox* promptFor(TestClient& client)
     {
         if (!client.open(server->port()) || client.nextJson().value(Key::Method).toString() != Method::Wait)
             return nullptr;
-        return openPrompt();
+        return openDialog<QMessageBox>();
     }
 
 private slots:
@@ -81,7 +138,7 @@ private slots:
         QIcon::setThemeSearchPaths({environment.home()});
         QIcon::setThemeName(QStringLiteral("none"));
         setWebServiceBaseUrl("http://127.0.0.1:1");
-        Core::setPlatformFactory([](QObject* parent) { return new TestPlatform(parent); });
+        Core::setPlatformFactory([](QObject* parent) { return new SwitchablePlatform(parent); });
         Updater::setInstance(&updater);
 
         QSignalSpy ready(Core::instance(), &Core::ready);
@@ -90,6 +147,7 @@ private slots:
         QVERIFY(ready.wait());
         QCoreApplication::processEvents(); // handlers register on the turn after they are made
         server = Core::instance()->server();
+        platform = static_cast<SwitchablePlatform*>(Core::instance()->platform());
         tray = ui->findChild<QSystemTrayIcon*>();
         QVERIFY(tray);
     }
@@ -102,9 +160,93 @@ private slots:
         QStringList texts;
         for (QAction* action : actions)
             texts << (action->isSeparator() ? QStringLiteral("--") : action->text());
-        QCOMPARE(texts,
-                 (QStringList{"No clients connected", "--", "Preferences...", "About Pavo Server", "--", "Quit"}));
+        const QString update = updater.getAction()->text();
+        QCOMPARE(texts, (QStringList{"No clients connected", "--", update, "Preferences...", "About Pavo Server", "--",
+                                     "Quit"}));
         QVERIFY(!actions.first()->isEnabled());
+        QCOMPARE(actions.at(2), updater.getAction());
+    }
+
+    // Greeted and checked for updates at start-up; later the desktop asks for the greeting again.
+    void welcomeFollowsDesktop()
+    {
+        QCOMPARE(updater.checks, 1);
+        QVERIFY(closed(openDialog<WelcomeView>()));
+        // As root, in a namespace of its own, the host takes a name full of markup: shown as it is.
+        const QByteArray host = "<i>desk&amp;top</i>";
+        if (unshare(CLONE_NEWUTS) == 0)
+            sethostname(host.constData(), size_t(host.size()));
+        for (const bool available : {true, false}) {
+            platform->available = available;
+            emit platform->needPermissions();
+            WelcomeView* view = openDialog<WelcomeView>();
+            QVERIFY(view);
+            QVERIFY(childWithText<QPushButton>(view, available ? "Use Pavo Server" : "OK"));
+            QTextDocument body;
+            body.setHtml(bodyOf(view));
+            QCOMPARE(body.toPlainText().contains(QHostInfo::localHostName()), available);
+            QCOMPARE(body.toPlainText().contains("GNOME Shell extension"), !available);
+            auto* dontShow = view->findChild<QCheckBox*>();
+            QCOMPARE(dontShow != nullptr, available);
+            if (dontShow) {
+                dontShow->setChecked(true);
+                QVERIFY(WelcomeView::dismissed());
+                dontShow->setChecked(false);
+                QVERIFY(QSettings().contains("welcome") && !WelcomeView::dismissed());
+            }
+            QSignalSpy gone(view, &QObject::destroyed);
+            click(view, available ? "Use Pavo Server" : "OK");
+            QVERIFY(deleted(gone));
+        }
+        platform->available = true;
+    }
+
+    void oneDialogOfEachKind()
+    {
+        QVERIFY(opensOnce<Preferences>([this] { choose("Preferences..."); }));
+        const int checks = updater.checks;
+        QVERIFY(opensOnce<AboutBox>([this] { choose("About Pavo Server"); }));
+        QCOMPARE(updater.checks, checks + 3); // every request looks for an update
+        QVERIFY(opensOnce<WelcomeView>([this] { emit platform->needPermissions(); }));
+
+        // A later box still gets the updater's label and button after the first took its own along.
+        ui->showAboutBox();
+        AboutBox* about = openDialog<AboutBox>();
+        QVERIFY(about->isAncestorOf(updater.getLabel()) && about->isAncestorOf(updater.getButton()));
+        QVERIFY(closed(about));
+    }
+
+    // Devices admitted through the prompt, all forgotten and disconnected from the preferences.
+    void preferencesForgetDevices()
+    {
+        choose("Preferences...");
+        Preferences* empty = openDialog<Preferences>();
+        QVERIFY(empty && empty->findChildren<QLabel*>().isEmpty());
+        QVERIFY(!childWithText<QPushButton>(empty, "Deauthorize All") && closed(empty));
+
+        TestClient first("device-1"), second("device-2"), third("device-3");
+        for (TestClient* client : {&first, &second, &third}) {
+            QMessageBox* box = promptFor(*client);
+            QVERIFY(box);
+            click(box, QStringLiteral("Authorize"));
+            QVERIFY(!client->nextJson().value(Key::Secret).toString().isEmpty());
+            QVERIFY(client->nextJson().value(Key::Value).toBool());
+        }
+        QCOMPARE(countText(), QStringLiteral("3 client(s) connected"));
+
+        choose("Preferences...");
+        Preferences* preferences = openDialog<Preferences>();
+        QVERIFY(preferences);
+        auto* label = preferences->findChild<QLabel*>();
+        QCOMPARE(label->text(), QStringLiteral("3 devices authorized"));
+        auto* deauthorize = childWithText<QPushButton>(preferences, "Deauthorize All");
+        QTest::mouseClick(deauthorize, Qt::LeftButton);
+        QVERIFY(label->text().isEmpty() && !deauthorize->isEnabled());
+        for (TestClient* client : {&first, &second, &third})
+            QVERIFY(client->waitForDisconnected());
+        QCOMPARE(server->authorizedDeviceCount(), 0);
+        QTRY_COMPARE(countText(), QStringLiteral("No clients connected"));
+        QVERIFY(closed(preferences));
     }
 
     // "tray" while nobody is connected, "tray-color" from the first client on, untouched by the second.
@@ -119,25 +261,6 @@ private slots:
             QVERIFY(name ? showsTray(tray, name) : tray->icon().cacheKey() == shown);
             shown = tray->icon().cacheKey();
         }
-    }
-
-    void authorizeAdmits()
-    {
-        TestClient client(QStringLiteral("device-yes"));
-        QMessageBox* box = promptFor(client);
-        QVERIFY(box);
-        click(box, QStringLiteral("Authorize"));
-        QVERIFY(!client.nextJson().value(Key::Secret).toString().isEmpty());
-        QVERIFY(client.nextJson().value(Key::Value).toBool());
-        QVERIFY(server->isAuthorized(client.deviceId));
-        // The server's count reaches the tray.
-        QCOMPARE(countText(), QStringLiteral("1 client(s) connected"));
-        QVERIFY(showsTray(tray, "tray-color"));
-
-        QSignalSpy count(server, &Server::clientCountChanged);
-        client.socket.close();
-        QVERIFY(count.wait());
-        QCOMPARE(countText(), QStringLiteral("No clients connected"));
     }
 
     // "Deny", the close button and the client leaving all end the prompt without admitting anyone.
@@ -156,7 +279,7 @@ private slots:
                 client.socket.close();
             QVERIFY2(client.waitForDisconnected() && deleted(gone), ending);
             QVERIFY(!server->isAuthorized(client.deviceId));
-            QVERIFY(!openPrompt());
+            QVERIFY(!openDialog<QMessageBox>());
         }
     }
 
@@ -171,12 +294,11 @@ private slots:
         for (const auto& [name, shown] : names) {
             auto* connection = new QObject;
             ui->showAuthDialog(connection, QStringLiteral("device-m"), name, address);
-            QMessageBox* box = openPrompt();
+            QMessageBox* box = openDialog<QMessageBox>();
             QVERIFY(box);
             QCOMPARE(box->text(), shown + QStringLiteral(" would like to connect."));
             QCOMPARE(box->informativeText(), address);
-            const QList<QLabel*> labels = box->findChildren<QLabel*>();
-            for (QLabel* label : labels)
+            for (QLabel* label : box->findChildren<QLabel*>())
                 QVERIFY2(label->text().isEmpty() || label->textFormat() == Qt::PlainText, qPrintable(label->text()));
             QSignalSpy gone(box, &QObject::destroyed);
             delete connection;

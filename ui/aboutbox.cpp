@@ -1,0 +1,81 @@
+#include "ui/aboutbox.h"
+
+#include "http/vendor.h"
+#include "ui/clickablelabel.h"
+#include "ui/icons.h"
+#include "updater/updater.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace {
+const QString AppName = QStringLiteral("Pavo Server");
+const QString IconPath = QStringLiteral(":/images/128/app.png");
+
+void useSmallerFont(QWidget* widget)
+{
+    QFont font = widget->font();
+    font.setPointSize(qMax(1, font.pointSize() - 3));
+    widget->setFont(font);
+}
+} // namespace
+
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent), iconLabel(new ClickableLabel)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("About %1").arg(AppName));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setAlignment(Qt::AlignHCenter);
+    layout->setContentsMargins(50, 25, 50, 25);
+
+    connect(iconLabel, &ClickableLabel::clicked, this, [] { QDesktopServices::openUrl(QUrl(PAVO_PRODUCT_URL)); });
+    layout->addWidget(iconLabel, 0, Qt::AlignHCenter);
+    auto* name = new QLabel(AppName);
+    QFont bold = name->font();
+    bold.setWeight(75);
+    name->setFont(bold);
+    layout->addWidget(name, 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(tr("Remote control")), 0, Qt::AlignHCenter);
+    layout->addSpacing(25);
+
+    addUpdater(layout);
+    layout->addSpacing(25);
+    auto* notice = new QLabel(tr("Copyright %1 Corvin Osmunda").arg(QChar(0x00A9)));
+    useSmallerFont(notice);
+    layout->addWidget(notice, 0, Qt::AlignHCenter);
+}
+
+void AboutBox::addUpdater(QVBoxLayout* layout)
+{
+    Updater* updater = Updater::instance();
+    if (!updater)
+        return;
+    QLabel* label = updater->getLabel();
+    label->setWordWrap(true);
+    useSmallerFont(label);
+    layout->addWidget(label, 0, Qt::AlignHCenter);
+    QPushButton* button = updater->getButton();
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    useSmallerFont(button);
+    layout->addWidget(button, 0, Qt::AlignHCenter);
+}
+
+void AboutBox::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    iconLabel->setPixmap(hidpiPixmap(IconPath, iconLabel->devicePixelRatioF()));
+    connect(windowHandle(), &QWindow::screenChanged, this, &AboutBox::onScreenChanged, Qt::UniqueConnection);
+}
+
+void AboutBox::onScreenChanged(QScreen* screen)
+{
+    if (screen)
+        iconLabel->setPixmap(hidpiPixmap(IconPath, screen->devicePixelRatio()));
+}

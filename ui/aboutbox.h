@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+class ClickableLabel;
+class QScreen;
+class QVBoxLayout;
+
+// Who made the program and whether it is up to date; the updater's label and button live here
+// while the box is open.
+class AboutBox : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit AboutBox(QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void addUpdater(QVBoxLayout* layout);
+    void onScreenChanged(QScreen* screen);
+
+    ClickableLabel* iconLabel;
+};

@@ -1,0 +1,112 @@
+#include "ui/welcomeview.h"
+
+#include "http/vendor.h"
+#include "platform/platform.h"
+#include "server/core.h"
+#include "ui/clickablelabel.h"
+#include "ui/icons.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QHostInfo>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QUrl>
+#include <QWindow>
+
+namespace {
+const QString AppName = QStringLiteral("Pavo Server");
+const QString WelcomeKey = QStringLiteral("welcome");
+const QString IconPath = QStringLiteral(":/images/128/app.png");
+
+QLabel* titleLabel(const QString& text, const QPalette& palette)
+{
+    auto* label = new QLabel(QStringLiteral("<h1 style='font-weight:300'>") + text + QStringLiteral("</h1>"));
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setPointSize(int(font.pointSize() * 1.25));
+    font.setStyleName(QStringLiteral("Light"));
+    font.setWeight(25);
+    label->setFont(font);
+    return label;
+}
+} // namespace
+
+WelcomeView::WelcomeView() : iconLabel(new ClickableLabel)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(AppName);
+    const bool available = Core::instance()->platform()->isAvailable();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    layout->setContentsMargins(30, 30, 30, 30);
+    layout->setSpacing(30);
+
+    iconLabel->setPixmap(hidpiPixmap(IconPath, iconLabel->devicePixelRatioF()));
+    connect(iconLabel, &ClickableLabel::clicked, this, [] { QDesktopServices::openUrl(QUrl(PAVO_PRODUCT_URL)); });
+    layout->addWidget(iconLabel);
+    layout->addLayout(buildText(available));
+}
+
+bool WelcomeView::dismissed()
+{
+    return QSettings().value(WelcomeKey, false).toBool();
+}
+
+QLayout* WelcomeView::buildText(bool available)
+{
+    auto* column = new QVBoxLayout;
+    column->setAlignment(Qt::AlignCenter);
+    column->setSpacing(30);
+    column->addWidget(titleLabel(tr("Welcome to %1").arg(AppName), palette()));
+
+    auto* body = new QLabel(bodyText(available));
+    body->setTextFormat(Qt::RichText);
+    body->setWordWrap(true);
+    body->setPalette(palette());
+    body->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    column->addWidget(body);
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(15);
+    if (available) {
+        auto* dontShow = new QCheckBox(QStringLiteral("Do not show this message again"));
+        connect(dontShow, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(WelcomeKey, on); });
+        row->addWidget(dontShow);
+    }
+    auto* button = new QPushButton(available ? tr("Use %1").arg(AppName) : tr("OK"));
+    connect(button, &QPushButton::clicked, this, &QWidget::close, Qt::QueuedConnection);
+    row->addWidget(button);
+    column->addLayout(row);
+    return column;
+}
+
+QString WelcomeView::bodyText(bool available) const
+{
+    if (!available)
+        return QStringLiteral("<p>") + tr("%1 installed a GNOME Shell extension.").arg(AppName) + QLatin1Char(' ') +
+               tr("To enable the extension please restart your computer or log out.");
+    // The host name is the machine's own, but nothing keeps it free of markup.
+    const QString host = QHostInfo::localHostName().toHtmlEscaped();
+    const QString tray = iconPath("tray", 16, palette().color(QPalette::Window));
+    return tr("You can now connect your device to this %1 named <b>%2</b>.").arg(AppName, host) +
+           QStringLiteral("<p><img src='") + tray + QStringLiteral("' style='vertical-align: bottom'>&nbsp; ") +
+           tr("%1 lives as a tray icon on your menu bar.").arg(AppName) + QStringLiteral("<p>");
+}
+
+void WelcomeView::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    connect(windowHandle(), &QWindow::screenChanged, this, &WelcomeView::onScreenChanged, Qt::UniqueConnection);
+}
+
+void WelcomeView::onScreenChanged(QScreen* screen)
+{
+    if (screen)
+        iconLabel->setPixmap(hidpiPixmap(IconPath, screen->devicePixelRatio()));
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+class ClickableLabel;
+class QScreen;
+
+// Greets the user at start-up and says where the program lives; when the desktop integration
+// does not work yet, it says what the user has to do about it instead.
+class WelcomeView : public QDialog
+{
+    Q_OBJECT
+public:
+    WelcomeView();
+
+    // Whether the user asked not to be greeted again.
+    static bool dismissed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLayout* buildText(bool available);
+    QString bodyText(bool available) const;
+    void onScreenChanged(QScreen* screen);
+
+    ClickableLabel* iconLabel;
+};
