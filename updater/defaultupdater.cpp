@@ -1,14 +1,16 @@
 #include "updater/defaultupdater.h"
 
 #include "updater/checker.h"
+#include "updater/dialog.h"
 #include "updater/downloader.h"
 #include "updater/installer.h"
 #include "updater/openinstaller.h"
 #include "updater/parser.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDateTime>
 #include <QDebug>
+#include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
 
@@ -57,23 +59,85 @@ void DefaultUpdater::checkIfDue()
     const qint32 elapsed = qint32(QDateTime::currentSecsSinceEpoch() - last);
     if (elapsed < checkInterval_)
         return;
+    check(&DefaultUpdater::onScheduledCheck);
+}
+
+void DefaultUpdater::checkAndShowUI()
+{
+    check(&DefaultUpdater::onCheckedWithUI);
+}
+
+void DefaultUpdater::checkAndMaybeShowUI()
+{
+    check(&DefaultUpdater::onCheckedMaybeUI);
+}
+
+void DefaultUpdater::checkWithoutUI()
+{
+    check(nullptr);
+}
+
+void DefaultUpdater::check(Reaction reaction)
+{
     auto* checker = new Checker(this);
-    connect(checker, &Checker::done, this, [this, checker] {
-        if (!automaticDownload() && status() != UpToDate)
-            emit attentionNeeded();
+    connect(checker, &Checker::done, this, [this, checker, reaction] {
+        if (reaction)
+            (this->*reaction)(*checker);
+        // Only now: the reaction may wait in a message box's event loop.
         checker->deleteLater();
     });
     checker->check();
+}
+
+void DefaultUpdater::onCheckedWithUI(const Checker& checker)
+{
+    if (status() != UpToDate) {
+        if (status() != UpdateAvailable)
+            startDownload();
+        showDialog();
+        return;
+    }
+    // A failed check also leaves the status up to date; whoever asked must not be told all is well.
+    QMessageBox box(QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(checker.error() ? tr("Cannot check for updates: %1").arg(checker.errorString())
+                                : tr("There are currently no updates available."));
+    box.setIconPixmap(icon().pixmap(64, 64));
+    box.setWindowModality(Qt::WindowModal);
+    box.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    box.exec();
+}
+
+void DefaultUpdater::onCheckedMaybeUI(const Checker&)
+{
+    if (status() != UpToDate)
+        showDialog();
+}
+
+void DefaultUpdater::onScheduledCheck(const Checker&)
+{
+    if (!automaticDownload() && status() != UpToDate)
+        showDialog();
+}
+
+void DefaultUpdater::showDialog()
+{
+    if (!dialog) {
+        dialog = new Dialog(this, QApplication::activeWindow());
+        connect(dialog, &QObject::destroyed, this, [this] { dialog = nullptr; });
+    }
+    dialog->show();
 }
 
 Downloader* DefaultUpdater::startDownload()
 {
     if (downloader)
         return downloader;
-    setStatus(DownloadingUpdate);
     downloader = new Downloader;
     connect(downloader, &Downloader::fileReady, this, &DefaultUpdater::onDownloaded, Qt::DirectConnection);
     connect(downloader, &Downloader::error, this, &DefaultUpdater::onDownloadError, Qt::DirectConnection);
+    // Announced once it exists: the dialog's download page follows the download running when it is made.
+    setStatus(DownloadingUpdate);
     downloader->download(downloadUrl_);
     return downloader;
 }

@@ -8,6 +8,8 @@ class QTimer;
 
 namespace updater {
 
+class Checker;
+class Dialog;
 class Downloader;
 class Installer;
 class Parser;
@@ -42,17 +44,24 @@ public:
 
     // The running download, started if there is none.
     Downloader* startDownload();
+    Downloader* runningDownload() const { return downloader; }
+
+    void checkAndShowUI() override;
+    void checkAndMaybeShowUI() override;
+    void checkWithoutUI() override;
+    void showDialog();
 
 public slots:
     void update() override;
     // Runs a check when the last successful one, of any updater in the process, is old enough.
     void checkIfDue();
 
-signals:
-    // A scheduled check found something the user has to decide on (automatic download is off).
-    void attentionNeeded();
-
 private:
+    using Reaction = void (DefaultUpdater::*)(const Checker& checker);
+    void check(Reaction reaction);
+    void onCheckedWithUI(const Checker& checker);
+    void onCheckedMaybeUI(const Checker& checker);
+    void onScheduledCheck(const Checker& checker);
     void onDownloaded(const QString& filename);
     void onDownloadError(const QString& message);
     void onInstallError(const QString& message);
@@ -66,6 +75,7 @@ private:
     QString downloadedFile_;
     Installer* installer_ = nullptr;
     Parser* parser_ = nullptr;
+    Dialog* dialog = nullptr;
     QTimer* pollTimer;
 };
 

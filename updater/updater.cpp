@@ -54,6 +54,7 @@ QLabel* Updater::getLabel()
 {
     if (!label) {
         label = new QLabel;
+        label->setTextFormat(Qt::PlainText);
         connect(label, &QObject::destroyed, this, [this] { label = nullptr; });
         showStatus();
     }
