@@ -29,76 +29,57 @@ QByteArray appcast(const QList<QByteArray>& versions)
            "</channel></rss>";
 }
 
-// An updater whose feed, served at /release.xml, offers this version.
-struct Feed
-{
-    // A null version: the feed is missing.
-    explicit Feed(const QByteArray& version)
-    {
-        const QByteArray body = "<release><version>" + version + "</version><url>http://127.0.0.1:9/</url></release>";
-        server.setResponse("/release.xml", HttpTestServer::answer(version.isNull() ? 404 : 200, body));
-        updater.setCurrentVersion(QStringLiteral("1.5"));
-        updater.setParser(&parser);
-        updater.setAutomaticDownload(false);
-        updater.setFeedUrl(server.url("/release.xml"));
-    }
-    // Runs one check to its end; false when it failed.
-    bool check()
-    {
-        updater::Checker checker(&updater);
-        QSignalSpy done(&checker, &updater::Checker::done);
-        checker.check();
-        return done.wait() && !checker.error();
-    }
-
-    HttpTestServer server;
-    DefaultUpdater updater;
-    updater::SimpleXmlParser parser;
-};
-
 } // namespace
 
 class TestUpdateCheck : public QObject
 {
     Q_OBJECT
     TestEnvironment environment;
+    HttpTestServer server;
+    updater::SimpleXmlParser parser;
+
+    // The feed at /<version>.xml offers this version to a program running 1.5; a null version: no feed.
+    void offer(DefaultUpdater& updater, const QByteArray& version)
+    {
+        const QByteArray path = '/' + version + ".xml";
+        const QByteArray feed = "<release><version>" + version + "</version><url>http://127.0.0.1:9/</url></release>";
+        server.setResponse(path, HttpTestServer::answer(version.isNull() ? 404 : 200, feed));
+        updater.setCurrentVersion(QStringLiteral("1.5"));
+        updater.setParser(&parser);
+        updater.setAutomaticDownload(false);
+        updater.setFeedUrl(server.url(path));
+    }
 
 private slots:
     void init() { QSettings().setValue(lastCheck, 1000); }
 
-    void simpleFeedLastElementsWin();
-    void appcastLastItemWinsAndVersionMayBeMissing();
+    void parsersLetTheLastElementsWin();
     void check_data();
     void check();
     void firstDueCheckRunsSoonAfterStartForAll();
 };
 
-void TestUpdateCheck::simpleFeedLastElementsWin()
-{
-    Feed feed("");
-    feed.parser.parse("<?xml version=\"1.0\"?><feed><version>9.9</version><release><version>1.6</version>"
-                      "<url>https://a.invalid/1.6.deb</url></release><version>1.7</version></feed>");
-    QVERIFY(!feed.parser.error());
-    QCOMPARE(feed.updater.version(), QStringLiteral("1.7"));
-    QCOMPARE(feed.updater.downloadUrl(), QUrl("https://a.invalid/1.6.deb"));
-}
-
-void TestUpdateCheck::appcastLastItemWinsAndVersionMayBeMissing()
+void TestUpdateCheck::parsersLetTheLastElementsWin()
 {
     DefaultUpdater updater;
-    updater::AppcastParser parser;
     updater.setParser(&parser);
-    parser.parse(appcast({"2.0", "1.9"}));
+    parser.parse("<?xml version=\"1.0\"?><feed><version>9.9</version><release><version>1.6</version>"
+                 "<url>https://a.invalid/1.6.deb</url></release><version>1.7</version></feed>");
     QVERIFY(!parser.error());
+    QCOMPARE(updater.version(), QStringLiteral("1.7"));
+    QCOMPARE(updater.downloadUrl(), QUrl("https://a.invalid/1.6.deb"));
+
+    updater::AppcastParser appcastParser;
+    updater.setParser(&appcastParser);
+    appcastParser.parse(appcast({"2.0", "1.9"}));
+    QVERIFY(!appcastParser.error());
     QCOMPARE(updater.version(), QStringLiteral("1.9"));
     QCOMPARE(updater.displayVersion(), QStringLiteral("Pavo 1.9"));
     QCOMPARE(updater.downloadUrl(), QUrl("https://a.invalid/1.9.deb"));
-
-    parser.parse(appcast({QByteArray()}));
+    appcastParser.parse(appcast({QByteArray()}));
     QVERIFY(updater.version().isEmpty());
-
     // Without the namespace the attribute is a different one.
-    parser.parse("<rss><channel><item><enclosure url=\"u\" version=\"3.0\"/></item></channel></rss>");
+    appcastParser.parse("<rss><channel><item><enclosure url=\"u\" version=\"3.0\"/></item></channel></rss>");
     QVERIFY(updater.version().isEmpty());
 }
 
@@ -122,15 +103,20 @@ void TestUpdateCheck::check()
 {
     QFETCH(QByteArray, offered);
     QFETCH(int, before);
-    QFETCH(int, after);
-    Feed feed(offered);
-    feed.updater.setStatus(DefaultUpdater::Status(before));
-    feed.updater.setAutomaticDownload(before == DefaultUpdater::UpdateDownloaded);
+    DefaultUpdater updater;
+    offer(updater, offered);
+    updater.setStatus(DefaultUpdater::Status(before));
+    updater.setAutomaticDownload(before == DefaultUpdater::UpdateDownloaded);
     if (offered.isNull())
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Update check failed 404 \"Not Found\""));
-    QCOMPARE(feed.check(), !offered.isNull());
-    QCOMPARE(int(feed.updater.status()), after);
-    QCOMPARE(feed.server.requests().size(), 1);
+    const int requests = server.requests().size();
+    updater::Checker checker(&updater);
+    QSignalSpy done(&checker, &updater::Checker::done);
+    checker.check();
+    QVERIFY(done.wait());
+    QCOMPARE(checker.error(), offered.isNull());
+    QTEST(int(updater.status()), "after");
+    QCOMPARE(server.requests().size(), requests + 1);
     const qint64 recorded = offered.isNull() ? 1000 : QDateTime::currentSecsSinceEpoch();
     QVERIFY(qAbs(QSettings().value(lastCheck).toLongLong() - recorded) < 5);
 }
@@ -140,13 +126,16 @@ void TestUpdateCheck::check()
 void TestUpdateCheck::firstDueCheckRunsSoonAfterStartForAll()
 {
     DefaultUpdater::setFirstCheckDelay(20);
-    Feed first("1.6");
+    DefaultUpdater first;
+    offer(first, "1.6");
     DefaultUpdater::setFirstCheckDelay(5000);
-    Feed second("1.6");
+    DefaultUpdater second;
+    second.setFeedUrl(first.feedUrl());
     QTRY_VERIFY(qobject_cast<updater::Dialog*>(QApplication::activeModalWidget()));
-    QCOMPARE(first.updater.status(), DefaultUpdater::UpdateAvailable);
-    second.updater.checkIfDue();
-    QCOMPARE(second.server.requests().size(), 0);
+    QCOMPARE(first.status(), DefaultUpdater::UpdateAvailable);
+    const int requests = server.requests().size();
+    second.checkIfDue();
+    QCOMPARE(server.requests().size(), requests);
     QApplication::activeModalWidget()->close();
 }
 

@@ -18,27 +18,21 @@
 #include <QtTest>
 
 using updater::DefaultUpdater;
+using updater::DownloadWidget;
 
 namespace {
-
-updater::Dialog* openDialog()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<updater::Dialog*>(widget); dialog && dialog->isVisible())
-            return dialog;
-    return nullptr;
-}
 
 QWidget* currentPage(QWidget* dialog)
 {
     return dialog->findChild<QStackedLayout*>()->currentWidget();
 }
 
-QPushButton* button(QWidget* page, QDialogButtonBox::ButtonRole role)
+QAbstractButton* button(QWidget* page, QDialogButtonBox::ButtonRole role)
 {
-    for (QAbstractButton* button : page->findChild<QDialogButtonBox*>()->buttons())
-        if (page->findChild<QDialogButtonBox*>()->buttonRole(button) == role)
-            return qobject_cast<QPushButton*>(button);
+    auto* box = page->findChild<QDialogButtonBox*>();
+    for (QAbstractButton* button : box->buttons())
+        if (box->buttonRole(button) == role)
+            return button;
     return nullptr;
 }
 
@@ -51,14 +45,15 @@ class TestUpdaterUI : public QObject
     HttpTestServer server;
     updater::SimpleXmlParser parser;
 
-    // Offers the package at /pavo.deb in version 1.6 to a program running 1.5.
-    void configure(DefaultUpdater& updater)
+    // Version 1.6, at /pavo.deb, for a program running 1.5.
+    void offer(DefaultUpdater& updater, Updater::Status status)
     {
         updater.setCurrentVersion("1.5");
         updater.setVersion("1.6");
         updater.setFeedUrl(server.url("/release.xml"));
         updater.setDownloadUrl(server.url("/pavo.deb"));
         updater.setParser(&parser);
+        updater.setStatus(status);
     }
 
 private slots:
@@ -87,24 +82,21 @@ void TestUpdaterUI::texts_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<bool>("shown");
     QTest::addColumn<QString>("label");
-    const QString check = "Check for Updates";
-    const QString failed = "Version Pavo 1.6 download failed";
-    QTest::newRow("unknown") << 0 << "Pavo 1.6" << check + "..." << check << true << "Didn't check for updates.";
-    QTest::newRow("up to date") << 1 << "Pavo 1.6" << check + "..." << check << true << "You have the latest version.";
-    QTest::newRow("available") << 2 << "Pavo 1.6"
-                               << "Version Pavo 1.6 is available..."
-                               << "Download Update" << true << "Version Pavo 1.6 is available.";
-    QTest::newRow("downloading") << 3 << "Pavo 1.6"
-                                 << "Downloading version Pavo 1.6..."
-                                 << "Downloading update..." << false << "Downloading update...";
-    QTest::newRow("downloaded") << 4 << "Pavo 1.6"
-                                << "Restart to Update"
-                                << "Restart to Update" << true
+    const QString check = "Check for Updates", restart = "Restart to Update", retry = "Retry Update Download";
+    const QString v = "Pavo 1.6", available = "Version Pavo 1.6 is available",
+                  failed = "Version Pavo 1.6 download failed";
+    const QString downloading = "Downloading update...";
+    QTest::newRow("unknown") << 0 << v << check + "..." << check << true << "Didn't check for updates.";
+    QTest::newRow("up to date") << 1 << v << check + "..." << check << true << "You have the latest version.";
+    QTest::newRow("available") << 2 << v << available + "..."
+                               << "Download Update" << true << available + ".";
+    QTest::newRow("downloading") << 3 << v << "Downloading version Pavo 1.6..." << downloading << false << downloading;
+    QTest::newRow("downloaded") << 4 << v << restart << restart << true
                                 << "An update has been downloaded and is ready to be installed.";
-    QTest::newRow("failed") << 5 << "Pavo 1.6" << failed << "Retry Update Download" << true << failed + ".";
+    QTest::newRow("failed") << 5 << v << failed << retry << true << failed + ".";
     QTest::newRow("no display version") << 5 << ""
-                                        << "Version 1.6 download failed"
-                                        << "Retry Update Download" << true << "Version 1.6 download failed.";
+                                        << "Version 1.6 download failed" << retry << true
+                                        << "Version 1.6 download failed.";
 }
 
 void TestUpdaterUI::texts()
@@ -135,28 +127,26 @@ void TestUpdaterUI::texts()
 void TestUpdaterUI::pageFollowsStatus()
 {
     DefaultUpdater updater;
-    configure(updater);
+    offer(updater, DefaultUpdater::UpdateAvailable);
     updater.setDisplayVersion("Pavo 1.6");
-    updater.setStatus(DefaultUpdater::UpdateAvailable);
     updater.showDialog();
-    QPointer<updater::Dialog> dialog = openDialog();
-    QVERIFY(dialog);
-    const QString offer = QApplication::applicationDisplayName() + " 1.6 is now available. You have 1.5.";
-    QCOMPARE(currentPage(dialog)->findChildren<QLabel*>().at(1)->text(), offer);
+    QPointer<QWidget> dialog = QApplication::activeModalWidget();
+    const QString offered = QApplication::applicationDisplayName() + " 1.6 is now available. You have 1.5.";
+    QCOMPARE(currentPage(dialog)->findChildren<QLabel*>().at(1)->text(), offered);
 
     updater.setStatus(DefaultUpdater::UpdateDownloadFailed);
     QWidget* download = currentPage(dialog);
-    QVERIFY(qobject_cast<updater::DownloadWidget*>(download));
+    QVERIFY(qobject_cast<DownloadWidget*>(download));
     updater.setStatus(DefaultUpdater::UpdateDownloaded);
     updater.setStatus(DefaultUpdater::Unknown);
     QCOMPARE(currentPage(dialog), download);
 
     updater.setStatus(DefaultUpdater::UpToDate);
     QCOMPARE(qobject_cast<QLabel*>(currentPage(dialog))->text(), "You already have the latest version");
-    // The download page left is gone for good; the next download gets a new one.
+    // The download page that left is gone; the next download gets a new one.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     updater.setStatus(DefaultUpdater::UpdateDownloadFailed);
-    QVERIFY(qobject_cast<updater::DownloadWidget*>(currentPage(dialog)));
+    QVERIFY(qobject_cast<DownloadWidget*>(currentPage(dialog)));
     dialog->close();
     QTRY_VERIFY(!dialog);
 }
@@ -167,7 +157,7 @@ void TestUpdaterUI::userAskedCheck_data()
     QTest::addColumn<QString>("told");
     QTest::newRow("nothing new") << QByteArray("1.5") << "There are currently no updates available.";
     QTest::newRow("feed missing") << QByteArray() << "Cannot check for updates: Not Found";
-    // An empty answer: the download dialog opens.
+    // Nothing told: the download runs in the dialog.
     QTest::newRow("new version") << QByteArray("1.6") << QString();
 }
 
@@ -182,8 +172,7 @@ void TestUpdaterUI::userAskedCheck()
     if (offered.isNull())
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Update check failed 404"));
     DefaultUpdater updater;
-    configure(updater);
-    updater.setStatus(DefaultUpdater::UpToDate);
+    offer(updater, DefaultUpdater::UpToDate);
     QString shown;
     QTimer closer;
     connect(&closer, &QTimer::timeout, this, [&shown] {
@@ -194,17 +183,15 @@ void TestUpdaterUI::userAskedCheck()
     });
     closer.start(10);
     updater.onUserAction();
-    if (!told.isEmpty()) {
-        QTRY_COMPARE(shown, told);
+    QTRY_COMPARE(shown, told);
+    if (!told.isEmpty())
         return;
-    }
-    QTRY_VERIFY(openDialog());
-    QWidget* page = currentPage(openDialog());
-    QVERIFY(qobject_cast<updater::DownloadWidget*>(page));
+    QTRY_VERIFY(qobject_cast<updater::Dialog*>(QApplication::activeModalWidget()));
+    QWidget* page = currentPage(QApplication::activeModalWidget());
     QTRY_COMPARE(updater.status(), DefaultUpdater::UpdateDownloaded);
     QTRY_VERIFY(button(page, QDialogButtonBox::RejectRole)->isHidden());
     button(page, QDialogButtonBox::AcceptRole)->click();
-    QTRY_VERIFY(!openDialog());
+    QTRY_VERIFY(!QApplication::activeModalWidget());
 }
 
 void TestUpdaterUI::cancelDuringDownload()
@@ -213,13 +200,12 @@ void TestUpdaterUI::cancelDuringDownload()
     slow.pause = 5000;
     server.enqueue("/pavo.deb", slow);
     DefaultUpdater updater;
-    configure(updater);
-    updater.setStatus(DefaultUpdater::UpdateAvailable);
+    offer(updater, DefaultUpdater::UpdateAvailable);
     updater.showDialog();
-    QPointer<updater::Dialog> dialog = openDialog();
+    QPointer<QWidget> dialog = QApplication::activeModalWidget();
     button(currentPage(dialog), QDialogButtonBox::AcceptRole)->click();
     QWidget* page = currentPage(dialog);
-    QVERIFY(qobject_cast<updater::DownloadWidget*>(page));
+    QVERIFY(qobject_cast<DownloadWidget*>(page));
     QTRY_VERIFY(QFileInfo(updater.runningDownload()->fileName()).size() > 0);
 
     QTest::ignoreMessage(QtWarningMsg, "\"Canceled\"");
@@ -233,13 +219,10 @@ void TestUpdaterUI::cancelDuringDownload()
 void TestUpdaterUI::restartToUpdateQuitsWithoutCheck()
 {
     DefaultUpdater updater;
-    configure(updater);
-    updater.setStatus(DefaultUpdater::UpdateDownloaded);
+    offer(updater, DefaultUpdater::UpdateDownloaded);
     const int checks = server.count("/release.xml");
     QTimer::singleShot(0, &updater, &DefaultUpdater::onUserAction);
-    QTimer timeout;
-    connect(&timeout, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    timeout.start(5000);
+    QTimer::singleShot(5000, &updater, [] { QCoreApplication::exit(1); });
     QCOMPARE(QCoreApplication::exec(), 0);
     QCOMPARE(server.count("/release.xml"), checks);
 }
