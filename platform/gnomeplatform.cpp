@@ -7,6 +7,7 @@
 #include "platform/extensioncall.h"
 #include "platform/gnomeapp.h"
 #include "platform/gnomeiconlookup.h"
+#include "platform/imagepreview.h"
 #include "updater/checker.h"
 #include "updater/defaultupdater.h"
 #include "updater/installer.h"
@@ -36,6 +37,12 @@ QIcon mimeIcon(const QMimeType& type)
         return QIcon::fromTheme(type.genericIconName());
     return QIcon::fromTheme(type.inherits(QStringLiteral("inode/directory")) ? QStringLiteral("folder")
                                                                              : QStringLiteral("text-x-generic"));
+}
+
+// A desktop command reads an argument that starts with "-" as one of its options.
+QString notAnOption(const QString& path)
+{
+    return path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
 }
 
 // The role as the extension names it, with a lower-case first letter allowed; -1 when unknown.
@@ -193,10 +200,9 @@ void GNOMEPlatform::setAutostart(bool enabled)
 
 QPixmap GNOMEPlatform::filePreview(const QString& path, int width, int)
 {
-    const QPixmap image(path);
-    if (!image.isNull())
-        return image.scaledToWidth(width, Qt::FastTransformation);
-    return fileIcon(path, width);
+    // Any image the user can read may be asked for: it is decoded scaled, or not at all.
+    const QPixmap preview = scaledImagePreview(path, width);
+    return preview.isNull() ? fileIcon(path, width) : preview;
 }
 
 QPixmap GNOMEPlatform::fileIcon(const QString& path, int size)
@@ -220,10 +226,16 @@ QPixmap GNOMEPlatform::fileTypeIcon(const QString& suffix, int size)
 
 void GNOMEPlatform::openFile(const QString& path, const QString& appId)
 {
-    if (appId.isEmpty())
-        QProcess::startDetached(QStringLiteral("xdg-open"), {path});
-    else
-        QProcess::startDetached(QStringLiteral("gtk-launch"), {appId, path});
+    if (appId.isEmpty()) {
+        QProcess::startDetached(QStringLiteral("xdg-open"), {notAnOption(path)});
+        return;
+    }
+    // No desktop entry id starts with "-"; gtk-launch would take it for an option.
+    if (appId.startsWith(QLatin1Char('-'))) {
+        qWarning() << "Not an application id:" << appId;
+        return;
+    }
+    QProcess::startDetached(QStringLiteral("gtk-launch"), {appId, notAnOption(path)});
 }
 
 void GNOMEPlatform::invoke(const QString& method)
