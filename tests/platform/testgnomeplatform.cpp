@@ -1,20 +1,23 @@
 #include "extensioninterface.h"
 #include "handlers/promise.h"
+#include "http/webservice.h"
 #include "platform/app.h"
 #include "platform/extension.h"
 #include "platform/gnomeiconlookup.h"
 #include "platform/gnomeplatform.h"
+#include "platform/imagepreview.h"
+#include "server/core.h"
+#include "server/protocol.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/standinextension.h"
 #include "tests/support/standingnomeextensions.h"
+#include "tests/support/testclient.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/warningcounter.h"
 #include "updater/defaultupdater.h"
 
 #include <QDBusPendingCallWatcher>
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -26,17 +29,32 @@ const QString Terminal = QStringLiteral("terminal.desktop");
 
 QJsonObject appEntry(const QString& id, const QString& name, const QString& icon)
 {
-    return {{QStringLiteral("id"), id}, {QStringLiteral("name"), name}, {QStringLiteral("icon"), icon}};
+    return {{"id", id}, {"name", name}, {"icon", icon}};
 }
 
-void writeFile(const QString& path, const QByteArray& content)
+void writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions = {})
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    QVERIFY(!permissions || file.setPermissions(permissions));
+}
+
+QByteArray fileContent(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void saveIcon(const QString& path, Qt::GlobalColor colour, QSize size = QSize(8, 8))
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QVERIFY(image.save(path, "PNG"));
 }
 } // namespace
 
+// The GNOME platform on a private session bus against the stand-in extension, with the real
+// scripts beside the suite and stand-in desktop commands first on PATH.
 class TestGNOMEPlatform : public QObject
 {
     Q_OBJECT
@@ -45,365 +63,427 @@ class TestGNOMEPlatform : public QObject
     StandInExtension extension;
     QDBusConnection shell = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("shell"));
     StandInGnomeExtensions gnomeExtensions{environment.home()};
+    const QString enable = "enable " + ExtensionUuid;
+    const QString disable = "disable " + ExtensionUuid;
+    const QString autostart = environment.home() + "/config/autostart/pavo-server.desktop";
     QString icon; // an image file every stand-in application can use
     std::unique_ptr<GNOMEPlatform> platform;
     QStringList startUpCommands;
+    TestClient device;
 
     QStringList commands() const { return gnomeExtensions.commands(); }
-    QStringList callsTo(const QString& method) const { return extension.calls.filter(method + QLatin1Char('(')); }
+
+    HttpTestServer::Response feed(const QByteArray& version) const
+    {
+        return HttpTestServer::answer(200, "<release><version>" + version + "</version><url>" +
+                                               web.url("/extension.zip").toEncoded() + "</url></release>");
+    }
+
     // Returns once every call the platform made before it has reached the stand-in, and every
-    // signal the stand-in emitted before it has reached the platform.
-    void roundTrip();
-    // A platform past its start-up probe, its extension check answered by the loopback server.
-    static void saveIcon(const QString& path, Qt::GlobalColor colour);
-    void startPlatform(const QString& checkWarning = QStringLiteral("Update check failed"));
-    void activate();
+    // signal the stand-in emitted before it has reached the platform: the bus keeps their order.
+    void roundTrip()
+    {
+        QDBusPendingCallWatcher watcher(platform->extension()->brightness());
+        QSignalSpy answered(&watcher, &QDBusPendingCallWatcher::finished);
+        QVERIFY(answered.wait());
+    }
+
+    // What the platform asks the stand-in for after its last signals: the first round trip brings
+    // the signals in, the second the queries they caused.
+    QStringList queriesCaused()
+    {
+        extension.calls.clear();
+        roundTrip();
+        roundTrip();
+        return extension.calls.filter(QRegularExpression("^(?!brightness)"));
+    }
+
+    // A platform past its start-up probe, whose commands are kept in startUpCommands.
+    void startPlatform(const QString& checkWarning = QStringLiteral("Update check failed"))
+    {
+        platform = std::make_unique<GNOMEPlatform>();
+        QSignalSpy ready(platform.get(), &Platform::ready);
+        if (!checkWarning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(checkWarning));
+        platform->init();
+        QVERIFY(ready.wait());
+        QTRY_COMPARE(commands().filter(disable).size(), 1); // the disable script runs after ready
+        startUpCommands = commands();
+        gnomeExtensions.clear();
+        extension.calls.clear();
+    }
+
+    // The next message with this method code, skipping pushes of other kinds.
+    QJsonObject next(const QString& method)
+    {
+        QJsonObject message = device.nextJson();
+        while (!message.isEmpty() && message.value(Key::Method) != method)
+            message = device.nextJson();
+        return message;
+    }
+
+    void activate()
+    {
+        QSignalSpy locked(platform.get(), &Platform::screenLockChanged);
+        platform->setActive(true);
+        QVERIFY(locked.wait()); // the last of the state queries
+        roundTrip();
+    }
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        qputenv("TMPDIR", environment.home().toUtf8());
+        icon = environment.home() + "/app.png";
+        saveIcon(icon, Qt::red);
+        // An icon theme of our own: two application icons and the icon of one file type.
+        const QString theme = environment.home() + "/icons/pavotest";
+        QVERIFY(QDir().mkpath(theme + "/8"));
+        writeFile(theme + "/index.theme", "[Icon Theme]\nName=pavotest\nDirectories=8\n[8]\nSize=8\nType=Scalable\n");
+        saveIcon(theme + "/8/themed.png", Qt::green);
+        saveIcon(theme + "/8/named-after-id.png", Qt::green);
+        saveIcon(theme + "/8/text-x-generic.png", Qt::gray);
+        QIcon::setThemeSearchPaths({environment.home() + "/icons"});
+        QIcon::setThemeName("pavotest");
+        // Beside the stand-in gnome-extensions: desktop commands that note their arguments.
+        for (const char* command : {"/bin/xdg-open", "/bin/gtk-launch"})
+            writeFile(environment.home() + command,
+                      "#!/bin/bash\n{ printf %s \"${0##*/}\"; printf ' [%s]' \"$@\"; echo; } >> \"$HOME/opened\"\n",
+                      QFile::ReadOwner | QFile::ExeOwner);
+        setWebServiceBaseUrl(web.url(QString()).toEncoded()); // its extension feed: none but when enqueued
+        web.setResponse("/extension.zip", HttpTestServer::answer(200, "PK archive"));
+        updater::DefaultUpdater::setFirstCheckDelay(24 * 3600 * 1000); // only the checks the platform starts
+        QVERIFY(extension.registerOn(shell));
+    }
 
-    void startUpProbeEnablesAsksAndDisables();
-    void startUpWithoutExtensionIsReadyButUnavailable();
-    void activationLoadsStateAndFollowsChanges();
-    void failedActivationAsksForPermissions();
-    void deactivationForgetsEverything();
-    void knownApplicationsAndRunningOnesFollowTheExtension();
-    void iconLookupOrder();
-    void scriptsSettleByExitCode();
-    void extensionAtTheFeedsVersionIsNotDownloaded();
-    void missingExtensionIsDownloadedAndInstalled();
-    void failedInstallationStillEndsInReady();
-    void autostartEntry();
-    void suffixThatIsNoNameGetsNoIcon();
+    void init()
+    {
+        gnomeExtensions.clear();
+        extension.calls.clear();
+        qunsetenv("GNOME_EXTENSIONS_FAIL");
+    }
+
+    void cleanup()
+    {
+        platform.reset();
+        extension.apply({{"installedApps", QJsonArray()}, {"runningApps", QJsonArray()}, {"currentApp", QString()}});
+    }
+
+    void startUp_data()
+    {
+        QTest::addColumn<bool>("installed"); // at the feed's version
+        QTest::addColumn<bool>("answering");
+        QTest::addColumn<QString>("installerFailure");
+        QTest::newRow("current, answering") << true << true << QString();
+        QTest::newRow("current, silent") << true << false << QString();
+        QTest::newRow("missing") << false << true << QString();
+        QTest::newRow("installer fails") << false << true << "Not a valid extension bundle";
+    }
+
+    // The check installs what is missing; then the probe enables, asks, disables, and ready follows.
+    void startUp()
+    {
+        QFETCH(bool, installed);
+        QFETCH(bool, answering);
+        QFETCH(QString, installerFailure);
+        const QString folder = environment.home() + "/data/gnome-shell/extensions/" + ExtensionUuid;
+        QVERIFY(QDir().mkpath(folder));
+        QFile::remove(folder + "/metadata.json");
+        if (installed)
+            writeFile(folder + "/metadata.json", R"({"uuid": "pavo@osmunda.org", "version": 7})");
+        if (!installerFailure.isEmpty())
+            qputenv("GNOME_EXTENSIONS_FAIL", installerFailure.toUtf8());
+        if (!answering)
+            extension.unregisterFrom(shell);
+        web.enqueue("/gnome-shell-extension.xml", feed("7"));
+        const int downloads = web.count("/extension.zip");
+        QStringList commandsAtVersionCall;
+        QObject context;
+        connect(&extension, &StandInExtension::called, &context, [&](const QString& call) {
+            if (call == "invokeString(version)")
+                commandsAtVersionCall = commands();
+        });
+        startPlatform(installerFailure.isEmpty() ? QString() : "Update error: exit code 1");
+        QCOMPARE(platform->isAvailable(), answering);
+        QCOMPARE(web.count("/extension.zip") - downloads, installed ? 0 : 1);
+        QCOMPARE(startUpCommands.mid(installed ? 0 : 1), (QStringList{enable, disable}));
+        QVERIFY(installed || startUpCommands.at(0).startsWith("install --force " + environment.home()));
+        if (answering)
+            QCOMPARE(commandsAtVersionCall, startUpCommands.mid(0, startUpCommands.size() - 1));
+        else
+            QVERIFY(extension.registerOn(shell));
+    }
+
+    void failedActivationAsksForPermissions()
+    {
+        startPlatform();
+        extension.unregisterFrom(shell);
+        web.enqueue("/gnome-shell-extension.xml", feed("8"));
+        QSignalSpy permissions(platform.get(), &Platform::needPermissions);
+        QSignalSpy ready(platform.get(), &Platform::ready);
+        platform->setActive(true);
+        QVERIFY(permissions.wait());
+        QVERIFY(!platform->isAvailable() && platform->installedApps().isEmpty());
+        // Checked for again: the newer extension is installed and probed for, with no second ready.
+        QTRY_COMPARE(commands().size(), 4);
+        QVERIFY(commands().at(1).startsWith("install --force "));
+        QCOMPARE(commands().mid(2), (QStringList{enable, disable}));
+        QCOMPARE(ready.size(), 0);
+        QVERIFY(extension.registerOn(shell));
+    }
+
+    void activationFollowsTheExtensionUntilDeactivation()
+    {
+        const QString hidden = "hidden.desktop"; // its icon is nowhere: never registered
+        extension.apply({{"installedApps", QJsonArray{appEntry(Editor, "Editor", icon), appEntry(hidden, "", "no")}},
+                         {"runningApps", QJsonArray{hidden, Editor}},
+                         {"currentApp", hidden},
+                         {"volumeLevel", 35},
+                         {"volumeMute", 1},
+                         {"screenLocked", true},
+                         {"unsupportedFeatures", QJsonArray{"brightness"}}});
+        startPlatform();
+        platform->setActive(true);
+        activate();
+        QCOMPARE(commands(), QStringList{enable});
+        QCOMPARE(extension.calls.filter("invokeString").size(), 1);
+        App* editor = platform->app(Editor);
+        QCOMPARE(platform->installedApps(), QVector<App*>{editor});
+        QCOMPARE(platform->runningApps(), QVector<App*>{editor});
+        QVERIFY(editor->isRunning() && !platform->currentApp());
+        QCOMPARE(platform->volumeLevel(), 35);
+        QVERIFY(platform->volumeMute() && platform->screenLocked());
+        QCOMPARE(platform->unsupportedFeatures(), QStringList{"brightness"});
+
+        // Known applications are never refreshed; running ones change with one signal per change.
+        QSignalSpy running(platform.get(), &Platform::runningAppsChanged);
+        QSignalSpy current(platform.get(), &Platform::currentAppChanged);
+        extension.apply(
+            {{"installedApps", QJsonArray{appEntry(Editor, "Renamed", icon), appEntry(Terminal, "Terminal", icon)}}});
+        QVERIFY(current.wait()); // merged, and the running ones asked for again: the same answer
+        roundTrip();
+        QCOMPARE(running.size(), 0);
+        QCOMPARE(editor->name(), QStringLiteral("Editor"));
+        extension.apply({{"runningApps", QJsonArray{Terminal}}, {"currentApp", Terminal}});
+        QVERIFY(running.wait());
+        roundTrip();
+        QCOMPARE(running.size(), 1);
+        QCOMPARE(platform->runningApps(), QVector<App*>{platform->app(Terminal)});
+        QVERIFY(!editor->isRunning() && platform->app(Terminal)->isCurrent());
+
+        WarningCounter warnings(".");
+        emit extension.dataChanged("noSuchQuery");
+        QCOMPARE(queriesCaused(), QStringList());
+        QCOMPARE(warnings.count(), 0);
+
+        QSignalSpy installed(platform.get(), &Platform::installedAppsChanged);
+        platform->setActive(false);
+        QCOMPARE(installed.size(), 1);
+        QVERIFY(platform->installedApps().isEmpty() && !platform->currentApp() && !platform->app(Editor));
+        QTRY_COMPARE(commands(), (QStringList{enable, disable}));
+        extension.apply({{"volumeLevel", 90}, {"runningApps", QJsonArray{Editor}}});
+        QCOMPARE(queriesCaused(), QStringList());
+        QCOMPARE(platform->volumeLevel(), 35);
+    }
+
+    void actionsReachTheExtension()
+    {
+        extension.apply({{"installedApps", QJsonArray{appEntry(Editor, "Editor", icon)}}});
+        startPlatform();
+        activate();
+        for (auto action :
+             {&Platform::shutdown, &Platform::restart, &Platform::sleep, &Platform::lockScreen, &Platform::logout,
+              &Platform::mediaPreviousTrack, &Platform::mediaNextTrack, &Platform::mediaPlayPause})
+            (platform.get()->*action)();
+        platform->setBrightness(40);
+        platform->setVolumeLevel(60);
+        platform->setVolumeMute(true);
+        platform->setVolumeMute(false);
+        App* editor = platform->app(Editor);
+        for (auto operation : {&App::activate, &App::quit, &App::close, &App::toggleMinimize, &App::toggleMaximize,
+                               &App::toggleFullscreen, &App::performFocusedElement})
+            (editor->*operation)();
+        editor->scroll(3, 4);
+        editor->performMenuItem("file.save");
+        editor->setFocusedElementValue("hello, world");
+        // Split at commas, empty parts kept, unless the comma is the last key.
+        for (const char* keys : {"ctrl+x,ctrl+s", "a,,b", "", "ctrl+,"})
+            editor->performShortcut(keys);
+        extension.calls.clear();
+        roundTrip();
+        QCOMPARE(extension.calls.filter(QRegularExpression("^(invoke|set|appCommand|perform)")).join(' '),
+                 QString("invoke(shutdown) invoke(restart) invoke(sleep) invoke(lockScreen) invoke(logout) "
+                         "invoke(mediaPreviousTrack) invoke(mediaNextTrack) invoke(mediaPlayPause) setBrightness(40) "
+                         "setVolumeLevel(60) setVolumeMute(1) setVolumeMute(0) appCommand(editor.desktop,activate) "
+                         "appCommand(editor.desktop,quit) appCommand(editor.desktop,close) "
+                         "appCommand(editor.desktop,toggleMinimize) appCommand(editor.desktop,toggleMaximize) "
+                         "appCommand(editor.desktop,toggleFullscreen) performFocusedElement(editor.desktop) "
+                         "setFocusedElementValue(hello, world) performShortcut(ctrl+x) performShortcut(ctrl+s) "
+                         "performShortcut(a) performShortcut() performShortcut(b) performShortcut() "
+                         "performShortcut(ctrl+,)"));
+        QVERIFY(editor->menu().isEmpty());
+    }
+
+    void iconLookupOrder()
+    {
+        // A pixmaps folder of our own, each image in its own colour.
+        const QString pixmaps = environment.home() + "/pixmaps";
+        QVERIFY(QDir().mkpath(pixmaps));
+        saveIcon(pixmaps + "/themed.png", Qt::black);
+        saveIcon(pixmaps + "/tool.png", Qt::red);
+        saveIcon(pixmaps + "/tool.xpm", Qt::yellow);
+        writeFile(pixmaps + "/tool.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'>"
+                                         "<rect width='8' height='8' fill='#00ffff'/></svg>");
+        const GNOMEIconLookup lookup(pixmaps);
+        auto colour = [&](const QString& name) {
+            return lookup.find(name, Editor).pixmap(8).toImage().pixelColor(0, 0);
+        };
+        QCOMPARE(colour(icon), QColor(Qt::red));
+        QCOMPARE(lookup.find("themed", Editor).name(), QStringLiteral("themed"));
+        QCOMPARE(colour("tool"), QColor(Qt::red));
+        QFile::remove(pixmaps + "/tool.png");
+        QCOMPARE(colour("tool"), QColor(Qt::yellow));
+        QFile::remove(pixmaps + "/tool.xpm");
+        QCOMPARE(colour("tool"), QColor(Qt::cyan));
+        QCOMPARE(lookup.find("missing", "named-after-id.desktop").name(), QStringLiteral("named-after-id"));
+        QVERIFY(lookup.find("missing", Editor).isNull());
+    }
+
+    void scriptsSettleByExitCode()
+    {
+        platform = std::make_unique<GNOMEPlatform>();
+        auto settle = [this](const QString& name) {
+            QString outcome = "never settled";
+            Promise<QByteArray>* promise = platform->runScript(name);
+            connect(promise, &BasePromise::resolve, [&] { outcome = "resolved"; });
+            connect(promise, &BasePromise::reject, [&](const QString& message) { outcome = message; });
+            QSignalSpy(promise, &QObject::destroyed).wait();
+            return outcome;
+        };
+        QCOMPARE(settle("enable-extension"), QStringLiteral("resolved"));
+        QCOMPARE(commands(), QStringList{enable});
+        qputenv("GNOME_EXTENSIONS_FAIL", "Extension does not exist");
+        QCOMPARE(settle("disable-extension"),
+                 "Extension does not exist\ndisable-extension.sh: cannot disable " + ExtensionUuid + '\n');
+        QVERIFY(settle("install-extension").contains("usage"));
+        QVERIFY(settle("no-such-script").contains("No such file"));
+    }
+
+    void scriptsDirectoryBesideTheProgram()
+    {
+        if (QFileInfo::exists("/usr/share/pavo-server/scripts"))
+            QSKIP("the installed scripts would be found first");
+        const QString folder = environment.home() + "/program folder";
+        const QString program = folder + "/pavo-server";
+        QVERIFY(QDir().mkpath(folder) && QFile::copy(SCRIPTS_PROBE, program));
+        QProcess probe;
+        probe.setWorkingDirectory(folder);
+        probe.start(program, {"autostart"});
+        QVERIFY(probe.waitForFinished());
+        QVERIFY(probe.exitStatus() == QProcess::CrashExit || probe.exitCode() != 0);
+        QVERIFY(probe.readAllStandardError().contains("Cannot find scripts directory"));
+        // Written before the stop, and quoted: the session would split the path at its space.
+        QCOMPARE(fileContent(autostart),
+                 "[Desktop Entry]\nType=Application\nName=Pavo Server\nExec=\"" + program.toUtf8() + "\"\n");
+        QVERIFY(QFile::remove(autostart) && QDir().mkdir(folder + "/scripts"));
+        probe.start(program, QStringList());
+        QVERIFY(probe.waitForFinished());
+        QCOMPARE(probe.readAllStandardOutput(), (folder + "/scripts\n").toUtf8());
+    }
+
+    void autostartEntry()
+    {
+        platform = std::make_unique<GNOMEPlatform>();
+        platform->setAutostart(true);
+        platform->setAutostart(true);
+        QCOMPARE(fileContent(autostart), "[Desktop Entry]\nType=Application\nName=Pavo Server\nExec=" +
+                                             QCoreApplication::applicationFilePath().toUtf8() + '\n');
+        platform->setAutostart(false);
+        QVERIFY(!QFile::exists(autostart));
+        platform->setAutostart(false);
+
+        QVERIFY(QDir().mkpath(autostart)); // something in the way that cannot be written
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot write .*pavo-server.desktop"));
+        platform->setAutostart(true);
+        QVERIFY(QDir().rmdir(autostart));
+    }
+
+    void openFileStartsADesktopCommand()
+    {
+        platform = std::make_unique<GNOMEPlatform>();
+        const QString log = environment.home() + "/opened";
+        auto opened = [&](int count) { return fileContent(log).count('\n') == count; };
+        platform->openFile("/home/a b.txt", QString());
+        QTRY_VERIFY(opened(1));
+        platform->openFile("--help", QString()); // a path like an option stays a path
+        QTRY_VERIFY(opened(2));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Not an application id"));
+        platform->openFile("/a.txt", "--gtk-module=x"); // an id like an option is refused
+        platform->openFile("--gtk-module=x", Editor);
+        QTRY_VERIFY(opened(3));
+        QCOMPARE(fileContent(log), QByteArray("xdg-open [/home/a b.txt]\nxdg-open [./--help]\n"
+                                              "gtk-launch [editor.desktop] [./--gtk-module=x]\n"));
+    }
+
+    void fileIconsAndPreviews()
+    {
+        platform = std::make_unique<GNOMEPlatform>();
+        // A suffix from a client names a type, never a place.
+        const QStringList before = QDir(environment.home()).entryList(QDir::AllEntries | QDir::Hidden);
+        QVERIFY(!platform->fileTypeIcon("txt", 16).isNull());
+        for (const QString& suffix : {QString("../../x"), "txt" + QString(QChar(0)) + "/x", "a" + QString(QChar(0))})
+            QVERIFY(platform->fileTypeIcon(suffix, 16).isNull());
+        QCOMPARE(QDir(environment.home()).entryList(QDir::AllEntries | QDir::Hidden), before);
+
+        saveIcon(environment.home() + "/tall.png", Qt::blue, QSize(10, 3000));
+        QCOMPARE(platform->filePreview(environment.home() + "/tall.png", 100, 0).height(), LargestPreviewEdge);
+        writeFile(environment.home() + "/notes.txt", "plain text");
+        const QImage textIcon = platform->filePreview(environment.home() + "/notes.txt", 8, 0).toImage();
+        QCOMPARE(textIcon.size(), QSize(8, 8));
+        QCOMPARE(textIcon.pixelColor(0, 0), QColor(Qt::gray)); // the icon of its type
+    }
+
+    // Last, as the core is one per program: a client admitted by the core on a GNOME platform.
+    void clientSeesTheDesktopThroughTheCore()
+    {
+        extension.apply({{"installedApps", QJsonArray{appEntry(Editor, "Editor", icon), appEntry(Terminal, "T", icon)}},
+                         {"runningApps", QJsonArray{Terminal}},
+                         {"currentApp", Terminal},
+                         {"volumeLevel", 30}});
+        QSignalSpy ready(Core::instance(), &Core::ready);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Update check failed"));
+        Core::instance()->start();
+        QVERIFY(ready.wait());
+        QSignalSpy current(Core::instance()->platform(), &Platform::currentAppChanged);
+        QVERIFY(device.pair(*Core::instance()->server()));
+        QVERIFY(current.wait()); // the extension is on and the applications are known
+
+        device.send({{Key::Method, Method::InstalledApps}});
+        const QJsonArray apps = next(Method::InstalledApps).value(Key::Apps).toArray();
+        QCOMPARE(apps.size(), 2);
+        QCOMPARE(apps.at(0)[Key::Id].toString(), Terminal); // running, so used last
+        QCOMPARE(apps.at(0)[Key::State].toString(), Key::Running);
+        QCOMPARE(apps.at(1)[Key::Name].toString(), QStringLiteral("Editor"));
+
+        device.send({{Key::Method, Method::Volume}, {Key::Value, 70}});
+        QJsonObject pushed = next(Method::Volume);
+        while (pushed.value(Key::Value) == 30) // the level of the activation may come first
+            pushed = next(Method::Volume);
+        QCOMPARE(pushed.value(Key::Value).toInt(), 70);
+
+        // Roles as the shell names them: with a lower-case first letter, one we do not know, none.
+        auto focus = [this](const QJsonArray& element) {
+            extension.apply({{"focusedElement", element}});
+            const QJsonObject pushed = next(Method::FocusedElement);
+            return QStringList{pushed[Key::Id].toString(), pushed[Key::FocusRole].toString(),
+                               pushed[Key::Name].toString(), pushed[Key::Value].toString()}
+                .join('|');
+        };
+        QCOMPARE(focus({"text", "Search", "line\nmore"}), Terminal + "|Text|Search|line...");
+        QCOMPARE(focus({"bogus", "Search", "line"}), Terminal + "||Search|line");
+        QCOMPARE(focus({"", "ignored", "ignored"}), Terminal + "|Null||");
+    }
 };
-
-void TestGNOMEPlatform::initTestCase()
-{
-    qputenv("TMPDIR", environment.home().toUtf8());
-    icon = environment.home() + QStringLiteral("/app.png");
-    saveIcon(icon, Qt::red);
-    // An icon theme of our own: two application icons and the icon of one file type.
-    const QString theme = environment.home() + QStringLiteral("/icons/pavotest");
-    QVERIFY(QDir().mkpath(theme + QStringLiteral("/apps")) && QDir().mkpath(theme + QStringLiteral("/mimetypes")));
-    writeFile(theme + QStringLiteral("/index.theme"),
-              "[Icon Theme]\nName=pavotest\nDirectories=apps,mimetypes\n"
-              "[apps]\nSize=8\nType=Scalable\n[mimetypes]\nSize=8\nType=Scalable\n");
-    saveIcon(theme + QStringLiteral("/apps/themed.png"), Qt::green);
-    saveIcon(theme + QStringLiteral("/apps/named-after-id.png"), Qt::green);
-    saveIcon(theme + QStringLiteral("/mimetypes/text-x-generic.png"), Qt::gray);
-    QIcon::setThemeSearchPaths({environment.home() + QStringLiteral("/icons")});
-    QIcon::setThemeName(QStringLiteral("pavotest"));
-    web.setResponse("/extension.xml", HttpTestServer::answer(404));
-    updater::DefaultUpdater::setFirstCheckDelay(24 * 3600 * 1000); // only the checks the platform starts
-    QVERIFY(extension.registerOn(shell));
-}
-
-void TestGNOMEPlatform::init()
-{
-    gnomeExtensions.clear();
-    extension.calls.clear();
-    qunsetenv("GNOME_EXTENSIONS_FAIL");
-}
-
-void TestGNOMEPlatform::cleanup()
-{
-    platform.reset();
-    extension.apply({{QStringLiteral("installedApps"), QJsonArray()},
-                     {QStringLiteral("runningApps"), QJsonArray()},
-                     {QStringLiteral("currentApp"), QString()}});
-}
-
-void TestGNOMEPlatform::roundTrip()
-{
-    // The bus keeps the order of one connection's messages: a signal sent before this reply
-    // arrives before it, and so does every call the platform made before this one.
-    QDBusPendingCallWatcher watcher(platform->extension()->brightness());
-    QSignalSpy answered(&watcher, &QDBusPendingCallWatcher::finished);
-    QVERIFY(answered.wait());
-}
-
-void TestGNOMEPlatform::startPlatform(const QString& checkWarning)
-{
-    platform = std::make_unique<GNOMEPlatform>();
-    platform->extensionUpdater()->setFeedUrl(web.url(QStringLiteral("/extension.xml")));
-    QSignalSpy ready(platform.get(), &Platform::ready);
-    if (!checkWarning.isEmpty())
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(checkWarning));
-    platform->init();
-    QVERIFY(ready.wait());
-    QTRY_VERIFY(commands().filter(QStringLiteral("disable")).size() == 1); // the disable script runs after ready
-    startUpCommands = commands();
-    gnomeExtensions.clear();
-    extension.calls.clear();
-}
-
-void TestGNOMEPlatform::activate()
-{
-    QSignalSpy running(platform.get(), &Platform::runningAppsChanged);
-    QSignalSpy locked(platform.get(), &Platform::screenLockChanged);
-    platform->setActive(true);
-    QVERIFY(locked.wait()); // the last of the state queries
-    roundTrip();
-}
-
-void TestGNOMEPlatform::startUpProbeEnablesAsksAndDisables()
-{
-    QStringList commandsAtVersionCall;
-    connect(&extension, &StandInExtension::called, this, [&](const QString& call) {
-        if (call == QLatin1String("invokeString(version)"))
-            commandsAtVersionCall = commands();
-    });
-    startPlatform();
-    const QString enable = QStringLiteral("enable ") + ExtensionUuid;
-    QCOMPARE(commandsAtVersionCall, QStringList{enable});
-    QVERIFY(platform->isAvailable());
-    disconnect(&extension, &StandInExtension::called, this, nullptr);
-}
-
-void TestGNOMEPlatform::startUpWithoutExtensionIsReadyButUnavailable()
-{
-    extension.unregisterFrom(shell);
-    startPlatform();
-    QVERIFY(!platform->isAvailable());
-    QVERIFY(extension.registerOn(shell));
-}
-
-void TestGNOMEPlatform::activationLoadsStateAndFollowsChanges()
-{
-    extension.apply(
-        {{QStringLiteral("installedApps"), QJsonArray{appEntry(Editor, QStringLiteral("Editor"), icon),
-                                                      appEntry(Terminal, QStringLiteral("Terminal"), icon)}},
-         {QStringLiteral("runningApps"), QJsonArray{Terminal}},
-         {QStringLiteral("currentApp"), Terminal},
-         {QStringLiteral("volumeLevel"), 35},
-         {QStringLiteral("volumeMute"), 1},
-         {QStringLiteral("screenLocked"), true},
-         {QStringLiteral("unsupportedFeatures"), QJsonArray{QStringLiteral("brightness")}}});
-    startPlatform();
-    platform->setActive(true);
-    activate();
-    platform->setActive(true);
-    roundTrip();
-    QCOMPARE(commands(), QStringList{QStringLiteral("enable ") + ExtensionUuid});
-    QCOMPARE(callsTo(QStringLiteral("invokeString")).size(), 1);
-    QCOMPARE(platform->installedApps().size(), 2);
-    QCOMPARE(platform->runningApps(), QVector<App*>{platform->app(Terminal)});
-    QCOMPARE(platform->currentApp(), platform->app(Terminal));
-    QCOMPARE(platform->volumeLevel(), 35);
-    QVERIFY(platform->volumeMute());
-    QVERIFY(platform->screenLocked());
-    QCOMPARE(platform->unsupportedFeatures(), QStringList{QStringLiteral("brightness")});
-
-    QSignalSpy volume(platform.get(), &Platform::volumeChanged);
-    platform->setVolumeLevel(60);
-    QVERIFY(volume.wait());
-    QCOMPARE(platform->volumeLevel(), 60);
-    QCOMPARE(callsTo(QStringLiteral("setVolumeLevel")), QStringList{QStringLiteral("setVolumeLevel(60)")});
-}
-
-void TestGNOMEPlatform::failedActivationAsksForPermissions()
-{
-    startPlatform();
-    extension.unregisterFrom(shell);
-    QSignalSpy permissions(platform.get(), &Platform::needPermissions);
-    WarningCounter checkFailed(QStringLiteral("Update check failed"));
-    platform->setActive(true);
-    QVERIFY(permissions.wait());
-    QVERIFY(!platform->isAvailable());
-    QTRY_COMPARE(checkFailed.count(), 1); // the extension is checked for again
-    QVERIFY(platform->installedApps().isEmpty());
-    QVERIFY(extension.registerOn(shell));
-}
-
-void TestGNOMEPlatform::deactivationForgetsEverything()
-{
-    extension.apply({{QStringLiteral("installedApps"), QJsonArray{appEntry(Editor, QStringLiteral("Editor"), icon)}},
-                     {QStringLiteral("currentApp"), Editor},
-                     {QStringLiteral("volumeLevel"), 20}});
-    startPlatform();
-    activate();
-    QVERIFY(platform->currentApp());
-    QSignalSpy installed(platform.get(), &Platform::installedAppsChanged);
-    platform->setActive(false);
-    QCOMPARE(installed.size(), 1);
-    QVERIFY(platform->installedApps().isEmpty() && !platform->currentApp() && !platform->app(Editor));
-    QTRY_COMPARE(commands(),
-                 (QStringList{QStringLiteral("enable ") + ExtensionUuid, QStringLiteral("disable ") + ExtensionUuid}));
-
-    extension.calls.clear();
-    extension.apply({{QStringLiteral("volumeLevel"), 90}, {QStringLiteral("runningApps"), QJsonArray{Editor}}});
-    roundTrip();
-    roundTrip(); // a query the dispatch made would have arrived before this
-    QCOMPARE(extension.calls, (QStringList{QStringLiteral("brightness()"), QStringLiteral("brightness()")}));
-    QCOMPARE(platform->volumeLevel(), 20);
-}
-
-void TestGNOMEPlatform::knownApplicationsAndRunningOnesFollowTheExtension()
-{
-    const QString hidden = QStringLiteral("hidden.desktop");
-    extension.apply({{QStringLiteral("installedApps"),
-                      QJsonArray{appEntry(Editor, QStringLiteral("Editor"), icon),
-                                 appEntry(hidden, QStringLiteral("Hidden"), QStringLiteral("no-such-icon"))}},
-                     {QStringLiteral("runningApps"), QJsonArray{hidden, Editor}},
-                     {QStringLiteral("currentApp"), hidden}});
-    startPlatform();
-    activate();
-    App* editor = platform->app(Editor);
-    QCOMPARE(platform->installedApps(), QVector<App*>{editor}); // an application without an icon is left out
-    QCOMPARE(platform->runningApps(), QVector<App*>{editor});
-    QVERIFY(editor->isRunning());
-    QCOMPARE(platform->currentApp(), nullptr);
-
-    QSignalSpy running(platform.get(), &Platform::runningAppsChanged);
-    extension.apply(
-        {{QStringLiteral("installedApps"), QJsonArray{appEntry(Editor, QStringLiteral("Renamed"), icon),
-                                                      appEntry(Terminal, QStringLiteral("Terminal"), icon)}}});
-    QSignalSpy current(platform.get(), &Platform::currentAppChanged);
-    QVERIFY(current.wait()); // merged, and the running ones asked for again: the same answer
-    roundTrip();
-    roundTrip();
-    QCOMPARE(running.size(), 0);
-    QCOMPARE(editor->name(), QStringLiteral("Editor"));
-    QCOMPARE(platform->installedApps().size(), 2);
-
-    extension.apply({{QStringLiteral("runningApps"), QJsonArray{Terminal}}});
-    QVERIFY(running.wait());
-    roundTrip();
-    QCOMPARE(running.size(), 1);
-    QCOMPARE(platform->runningApps(), QVector<App*>{platform->app(Terminal)});
-    QVERIFY(!editor->isRunning());
-}
-
-void TestGNOMEPlatform::saveIcon(const QString& path, Qt::GlobalColor colour)
-{
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(colour);
-    QVERIFY(image.save(path, "PNG"));
-}
-
-void TestGNOMEPlatform::iconLookupOrder()
-{
-    // A pixmaps folder of our own, each image in its own colour.
-    const QString pixmaps = environment.home() + QStringLiteral("/pixmaps");
-    QVERIFY(QDir().mkpath(pixmaps));
-    saveIcon(pixmaps + QStringLiteral("/themed.png"), Qt::black);
-    saveIcon(pixmaps + QStringLiteral("/tool.png"), Qt::red);
-    saveIcon(pixmaps + QStringLiteral("/tool.xpm"), Qt::yellow);
-    writeFile(pixmaps + QStringLiteral("/tool.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'>"
-                                                     "<rect width='8' height='8' fill='#00ffff'/></svg>");
-    auto colour = [](const QIcon& icon) { return icon.pixmap(8, 8).toImage().pixelColor(0, 0); };
-
-    const GNOMEIconLookup lookup(pixmaps);
-    QCOMPARE(colour(lookup.find(icon, Editor)), QColor(Qt::red));
-    QCOMPARE(lookup.find(QStringLiteral("themed"), Editor).name(), QStringLiteral("themed"));
-    QCOMPARE(colour(lookup.find(QStringLiteral("tool"), Editor)), QColor(Qt::red));
-    QFile::remove(pixmaps + QStringLiteral("/tool.png"));
-    QCOMPARE(colour(lookup.find(QStringLiteral("tool"), Editor)), QColor(Qt::yellow));
-    QFile::remove(pixmaps + QStringLiteral("/tool.xpm"));
-    QCOMPARE(colour(lookup.find(QStringLiteral("tool"), Editor)), QColor(Qt::cyan));
-    QCOMPARE(lookup.find(QStringLiteral("missing"), QStringLiteral("named-after-id.desktop")).name(),
-             QStringLiteral("named-after-id"));
-    QVERIFY(lookup.find(QStringLiteral("missing"), Editor).isNull());
-}
-
-void TestGNOMEPlatform::scriptsSettleByExitCode()
-{
-    platform = std::make_unique<GNOMEPlatform>();
-    auto settle = [this](const QString& name, const QStringList& arguments = {}) -> QVariant {
-        Promise<QByteArray>* promise = platform->runScript(name, arguments);
-        QSignalSpy resolved(promise, &BasePromise::resolve);
-        QSignalSpy rejected(promise, &BasePromise::reject);
-        QSignalSpy gone(promise, &QObject::destroyed);
-        if (!gone.wait())
-            return QStringLiteral("never settled");
-        return resolved.size() == 1 && rejected.isEmpty() ? QVariant(true) : rejected.value(0).value(0);
-    };
-    QCOMPARE(settle(QStringLiteral("enable-extension")), QVariant(true));
-    QCOMPARE(commands(), QStringList{QStringLiteral("enable ") + ExtensionUuid});
-    qputenv("GNOME_EXTENSIONS_FAIL", "Extension does not exist");
-    QCOMPARE(settle(QStringLiteral("disable-extension")).toString(),
-             QStringLiteral("Extension does not exist\ndisable-extension.sh: cannot disable %1\n").arg(ExtensionUuid));
-    QVERIFY(settle(QStringLiteral("install-extension")).toString().contains(QStringLiteral("usage")));
-    QVERIFY(settle(QStringLiteral("no-such-script")).toString().contains(QStringLiteral("No such file")));
-}
-
-void TestGNOMEPlatform::extensionAtTheFeedsVersionIsNotDownloaded()
-{
-    const QString folder = environment.home() + QStringLiteral("/data/gnome-shell/extensions/") + ExtensionUuid;
-    QVERIFY(QDir().mkpath(folder));
-    writeFile(folder + QStringLiteral("/metadata.json"), R"({"uuid": "pavo@osmunda.org", "version": 7})");
-    web.enqueue("/extension.xml",
-                HttpTestServer::answer(200, "<release><version>7</version><url>" +
-                                                web.url(QStringLiteral("/extension.zip")).toEncoded() +
-                                                "</url></release>"));
-    startPlatform(QString());
-    QCOMPARE(platform->extensionUpdater()->currentVersion(), QStringLiteral("7"));
-    QCOMPARE(web.count("/extension.zip"), 0);
-    QVERIFY(QFile::remove(folder + QStringLiteral("/metadata.json")));
-}
-
-void TestGNOMEPlatform::missingExtensionIsDownloadedAndInstalled()
-{
-    web.enqueue("/extension.xml",
-                HttpTestServer::answer(200, "<release><version>7</version><url>" +
-                                                web.url(QStringLiteral("/extension.zip")).toEncoded() +
-                                                "</url></release>"));
-    web.enqueue("/extension.zip", HttpTestServer::answer(200, "PK archive"));
-    startPlatform(QString());
-    QCOMPARE(web.count("/extension.zip"), 1);
-    const QStringList& ran = startUpCommands;
-    QCOMPARE(ran.size(), 3);
-    QVERIFY(ran.at(0).startsWith(QStringLiteral("install --force ") + environment.home()));
-    QCOMPARE(ran.mid(1),
-             (QStringList{QStringLiteral("enable ") + ExtensionUuid, QStringLiteral("disable ") + ExtensionUuid}));
-}
-
-void TestGNOMEPlatform::failedInstallationStillEndsInReady()
-{
-    qputenv("GNOME_EXTENSIONS_FAIL", "Not a valid extension bundle");
-    web.enqueue("/extension.xml",
-                HttpTestServer::answer(200, "<release><version>8</version><url>" +
-                                                web.url(QStringLiteral("/extension.zip")).toEncoded() +
-                                                "</url></release>"));
-    web.enqueue("/extension.zip", HttpTestServer::answer(200, "not an archive"));
-    startPlatform(QStringLiteral("Update error: exit code 1"));
-    QVERIFY(startUpCommands.value(0).startsWith(QStringLiteral("install --force ")));
-}
-
-void TestGNOMEPlatform::autostartEntry()
-{
-    platform = std::make_unique<GNOMEPlatform>();
-    const QString entry = environment.home() + QStringLiteral("/config/autostart/pavo-server.desktop");
-    const QByteArray expected = "[Desktop Entry]\nType=Application\nName=Pavo Server\nExec=" +
-                                QCoreApplication::applicationFilePath().toUtf8() + '\n';
-    platform->setAutostart(true);
-    platform->setAutostart(true);
-    QFile file(entry);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), expected);
-    QCOMPARE(QDir(environment.home() + QStringLiteral("/config/autostart")).count(), 2u + 1u); // ., .. and it
-    platform->setAutostart(false);
-    QVERIFY(!QFile::exists(entry));
-    platform->setAutostart(false);
-
-    QVERIFY(QDir().mkpath(entry)); // something in the way that cannot be written
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot write .*pavo-server.desktop")));
-    platform->setAutostart(true);
-    QVERIFY(QDir().rmdir(entry));
-}
-
-void TestGNOMEPlatform::suffixThatIsNoNameGetsNoIcon()
-{
-    platform = std::make_unique<GNOMEPlatform>();
-    const QStringList before = QDir(environment.home()).entryList(QDir::AllEntries | QDir::Hidden);
-    QVERIFY(!platform->fileTypeIcon(QStringLiteral("txt"), 16).isNull());
-    QVERIFY(platform->fileTypeIcon(QStringLiteral("../../x"), 16).isNull());
-    QVERIFY(platform->fileTypeIcon(QStringLiteral("txt") + QChar(0) + QStringLiteral("/x"), 16).isNull());
-    QVERIFY(platform->fileTypeIcon(QString(QStringLiteral("a")) + QChar(0), 16).isNull());
-    QCOMPARE(QDir(environment.home()).entryList(QDir::AllEntries | QDir::Hidden), before);
-}
 
 QTEST_MAIN(TestGNOMEPlatform)
 #include "testgnomeplatform.moc"
