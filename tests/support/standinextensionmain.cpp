@@ -28,21 +28,20 @@ void applyLine(StandInExtension& extension, const QByteArray& line)
 void followInput(StandInExtension& extension)
 {
     auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &extension);
-    auto* pending = new QByteArray;
-    QObject::connect(notifier, &QSocketNotifier::activated, &extension, [&extension, notifier, pending] {
+    auto readSome = [&extension, notifier, pending = QByteArray()]() mutable {
         char buffer[4096];
         const ssize_t size = read(STDIN_FILENO, buffer, sizeof buffer);
         if (size <= 0) {
             notifier->setEnabled(false); // end of input: keep serving what was set
             return;
         }
-        pending->append(buffer, int(size));
-        for (int end = pending->indexOf('\n'); end >= 0; end = pending->indexOf('\n')) {
-            applyLine(extension, pending->left(end));
-            pending->remove(0, end + 1);
+        pending.append(buffer, int(size));
+        for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            applyLine(extension, pending.left(end));
+            pending.remove(0, end + 1);
         }
-    });
-    QObject::connect(notifier, &QObject::destroyed, [pending] { delete pending; });
+    };
+    QObject::connect(notifier, &QSocketNotifier::activated, &extension, readSome);
 }
 } // namespace
 
