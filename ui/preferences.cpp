@@ -52,7 +52,7 @@ void Preferences::addDevices(QVBoxLayout* column)
     const int count = server ? server->authorizedDeviceCount() : 0;
     if (count < 1)
         return;
-    auto* label = new QLabel(tr("%1 devices authorized").arg(count));
+    auto* label = new QLabel(tr("%n devices authorized", "", count));
     auto* deauthorize = new QPushButton(tr("Deauthorize All"));
     connect(deauthorize, &QPushButton::clicked, this, [server, label, deauthorize] {
         server->deauthorizeAll();
