@@ -1,0 +1,215 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de" sourcelanguage="en">
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>Remote control</source>
+        <translation>Fernsteuerung</translation>
+    </message>
+    <message>
+        <source>Copyright %1 Corvin Osmunda</source>
+        <translation>Copyright %1 Corvin Osmunda</translation>
+    </message>
+</context>
+<context>
+    <name>Preferences</name>
+    <message>
+        <source>%1 Preferences</source>
+        <translation>%1 – Einstellungen</translation>
+    </message>
+    <message>
+        <source>Automatically start %1 at login</source>
+        <translation>%1 bei der Anmeldung automatisch starten</translation>
+    </message>
+    <message>
+        <source>Prevent sleep when clients are connected</source>
+        <translation>Ruhezustand verhindern, solange Clients verbunden sind</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n devices authorized</source>
+        <translation>
+            <numerusform>%n Gerät autorisiert</numerusform>
+            <numerusform>%n Geräte autorisiert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Deauthorize All</source>
+        <translation>Alle Autorisierungen aufheben</translation>
+    </message>
+</context>
+<context>
+    <name>UI</name>
+    <message>
+        <source>Preferences...</source>
+        <translation>Einstellungen...</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>No clients connected</source>
+        <translation>Keine Clients verbunden</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n client(s) connected</source>
+        <translation>
+            <numerusform>%n Client verbunden</numerusform>
+            <numerusform>%n Clients verbunden</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 would like to connect.</source>
+        <translation>%1 möchte sich verbinden.</translation>
+    </message>
+    <message>
+        <source>Deny</source>
+        <translation>Ablehnen</translation>
+    </message>
+    <message>
+        <source>Authorize</source>
+        <translation>Zulassen</translation>
+    </message>
+</context>
+<context>
+    <name>Updater</name>
+    <message>
+        <source>Check for Updates...</source>
+        <translation>Nach Updates suchen...</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>Nach Updates suchen</translation>
+    </message>
+    <message>
+        <source>Didn&apos;t check for updates.</source>
+        <translation>Es wurde noch nicht nach Updates gesucht.</translation>
+    </message>
+    <message>
+        <source>You have the latest version.</source>
+        <translation>Sie haben die neueste Version.</translation>
+    </message>
+    <message>
+        <source>Version %1 is available...</source>
+        <translation>Version %1 ist verfügbar...</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>Update herunterladen</translation>
+    </message>
+    <message>
+        <source>Version %1 is available.</source>
+        <translation>Version %1 ist verfügbar.</translation>
+    </message>
+    <message>
+        <source>Downloading version %1...</source>
+        <translation>Version %1 wird heruntergeladen...</translation>
+    </message>
+    <message>
+        <source>Downloading update...</source>
+        <translation>Update wird heruntergeladen...</translation>
+    </message>
+    <message>
+        <source>Restart to Update</source>
+        <translation>Neu starten und aktualisieren</translation>
+    </message>
+    <message>
+        <source>An update has been downloaded and is ready to be installed.</source>
+        <translation>Ein Update wurde heruntergeladen und kann installiert werden.</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed</source>
+        <translation>Download von Version %1 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Retry Update Download</source>
+        <translation>Download erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed.</source>
+        <translation>Download von Version %1 fehlgeschlagen.</translation>
+    </message>
+</context>
+<context>
+    <name>WelcomeView</name>
+    <message>
+        <source>Welcome to %1</source>
+        <translation>Willkommen bei %1</translation>
+    </message>
+    <message>
+        <source>Use %1</source>
+        <translation>%1 verwenden</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>%1 installed a GNOME Shell extension.</source>
+        <translation>%1 hat eine GNOME-Shell-Erweiterung installiert.</translation>
+    </message>
+    <message>
+        <source>To enable the extension please restart your computer or log out.</source>
+        <translation>Bitte starten Sie den Computer neu oder melden Sie sich ab, um die Erweiterung zu aktivieren.</translation>
+    </message>
+    <message>
+        <source>You can now connect your device to this %1 named &lt;b&gt;%2&lt;/b&gt;.</source>
+        <translation>Sie können Ihr Gerät jetzt mit diesem %1 namens &lt;b&gt;%2&lt;/b&gt; verbinden.</translation>
+    </message>
+    <message>
+        <source>%1 lives as a tray icon on your menu bar.</source>
+        <translation>%1 finden Sie als Symbol in Ihrer Menüleiste.</translation>
+    </message>
+</context>
+<context>
+    <name>updater::DefaultUpdater</name>
+    <message>
+        <source>Cannot check for updates: %1</source>
+        <translation>Die Suche nach Updates ist fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>There are currently no updates available.</source>
+        <translation>Zurzeit sind keine Updates verfügbar.</translation>
+    </message>
+</context>
+<context>
+    <name>updater::Dialog</name>
+    <message>
+        <source>You already have the latest version</source>
+        <translation>Sie haben bereits die neueste Version</translation>
+    </message>
+    <message>
+        <source>A new version of %1 is available!</source>
+        <translation>Eine neue Version von %1 ist verfügbar!</translation>
+    </message>
+    <message>
+        <source>Remind Me Later</source>
+        <translation>Später erinnern</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>Update herunterladen</translation>
+    </message>
+    <message>
+        <source>%1 %2 is now available. You have %3.</source>
+        <translation>%1 %2 ist jetzt verfügbar. Sie haben %3.</translation>
+    </message>
+    <message>
+        <source>Would you like to download it now?</source>
+        <translation>Möchten Sie sie jetzt herunterladen?</translation>
+    </message>
+    <message>
+        <source>Downloading %1 %2...</source>
+        <translation>%1 %2 wird heruntergeladen...</translation>
+    </message>
+</context>
+</TS>

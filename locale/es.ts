@@ -1,0 +1,215 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es" sourcelanguage="en">
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>About %1</source>
+        <translation>Acerca de %1</translation>
+    </message>
+    <message>
+        <source>Remote control</source>
+        <translation>Control remoto</translation>
+    </message>
+    <message>
+        <source>Copyright %1 Corvin Osmunda</source>
+        <translation>Copyright %1 Corvin Osmunda</translation>
+    </message>
+</context>
+<context>
+    <name>Preferences</name>
+    <message>
+        <source>%1 Preferences</source>
+        <translation>Preferencias de %1</translation>
+    </message>
+    <message>
+        <source>Automatically start %1 at login</source>
+        <translation>Iniciar %1 automáticamente al iniciar sesión</translation>
+    </message>
+    <message>
+        <source>Prevent sleep when clients are connected</source>
+        <translation>Impedir la suspensión mientras haya clientes conectados</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n devices authorized</source>
+        <translation>
+            <numerusform>%n dispositivo autorizado</numerusform>
+            <numerusform>%n dispositivos autorizados</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Deauthorize All</source>
+        <translation>Retirar todas las autorizaciones</translation>
+    </message>
+</context>
+<context>
+    <name>UI</name>
+    <message>
+        <source>Preferences...</source>
+        <translation>Preferencias...</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>Acerca de %1</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Salir</translation>
+    </message>
+    <message>
+        <source>No clients connected</source>
+        <translation>Ningún cliente conectado</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n client(s) connected</source>
+        <translation>
+            <numerusform>%n cliente conectado</numerusform>
+            <numerusform>%n clientes conectados</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 would like to connect.</source>
+        <translation>%1 quiere conectarse.</translation>
+    </message>
+    <message>
+        <source>Deny</source>
+        <translation>Denegar</translation>
+    </message>
+    <message>
+        <source>Authorize</source>
+        <translation>Autorizar</translation>
+    </message>
+</context>
+<context>
+    <name>Updater</name>
+    <message>
+        <source>Check for Updates...</source>
+        <translation>Buscar actualizaciones...</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>Buscar actualizaciones</translation>
+    </message>
+    <message>
+        <source>Didn&apos;t check for updates.</source>
+        <translation>Todavía no se han buscado actualizaciones.</translation>
+    </message>
+    <message>
+        <source>You have the latest version.</source>
+        <translation>Tiene la versión más reciente.</translation>
+    </message>
+    <message>
+        <source>Version %1 is available...</source>
+        <translation>La versión %1 está disponible...</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>Descargar actualización</translation>
+    </message>
+    <message>
+        <source>Version %1 is available.</source>
+        <translation>La versión %1 está disponible.</translation>
+    </message>
+    <message>
+        <source>Downloading version %1...</source>
+        <translation>Descargando la versión %1...</translation>
+    </message>
+    <message>
+        <source>Downloading update...</source>
+        <translation>Descargando la actualización...</translation>
+    </message>
+    <message>
+        <source>Restart to Update</source>
+        <translation>Reiniciar para actualizar</translation>
+    </message>
+    <message>
+        <source>An update has been downloaded and is ready to be installed.</source>
+        <translation>Se ha descargado una actualización y está lista para instalarse.</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed</source>
+        <translation>Error al descargar la versión %1</translation>
+    </message>
+    <message>
+        <source>Retry Update Download</source>
+        <translation>Reintentar la descarga</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed.</source>
+        <translation>Error al descargar la versión %1.</translation>
+    </message>
+</context>
+<context>
+    <name>WelcomeView</name>
+    <message>
+        <source>Welcome to %1</source>
+        <translation>Le damos la bienvenida a %1</translation>
+    </message>
+    <message>
+        <source>Use %1</source>
+        <translation>Usar %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>Aceptar</translation>
+    </message>
+    <message>
+        <source>%1 installed a GNOME Shell extension.</source>
+        <translation>%1 ha instalado una extensión de GNOME Shell.</translation>
+    </message>
+    <message>
+        <source>To enable the extension please restart your computer or log out.</source>
+        <translation>Para activar la extensión, reinicie el equipo o cierre la sesión.</translation>
+    </message>
+    <message>
+        <source>You can now connect your device to this %1 named &lt;b&gt;%2&lt;/b&gt;.</source>
+        <translation>Ya puede conectar su dispositivo a este %1 llamado &lt;b&gt;%2&lt;/b&gt;.</translation>
+    </message>
+    <message>
+        <source>%1 lives as a tray icon on your menu bar.</source>
+        <translation>%1 se encuentra como icono en la barra de menús.</translation>
+    </message>
+</context>
+<context>
+    <name>updater::DefaultUpdater</name>
+    <message>
+        <source>Cannot check for updates: %1</source>
+        <translation>No se pueden buscar actualizaciones: %1</translation>
+    </message>
+    <message>
+        <source>There are currently no updates available.</source>
+        <translation>En este momento no hay actualizaciones disponibles.</translation>
+    </message>
+</context>
+<context>
+    <name>updater::Dialog</name>
+    <message>
+        <source>You already have the latest version</source>
+        <translation>Ya tiene la versión más reciente</translation>
+    </message>
+    <message>
+        <source>A new version of %1 is available!</source>
+        <translation>¡Hay una nueva versión de %1 disponible!</translation>
+    </message>
+    <message>
+        <source>Remind Me Later</source>
+        <translation>Recordármelo más tarde</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>Descargar actualización</translation>
+    </message>
+    <message>
+        <source>%1 %2 is now available. You have %3.</source>
+        <translation>%1 %2 ya está disponible. Usted tiene la versión %3.</translation>
+    </message>
+    <message>
+        <source>Would you like to download it now?</source>
+        <translation>¿Desea descargarla ahora?</translation>
+    </message>
+    <message>
+        <source>Downloading %1 %2...</source>
+        <translation>Descargando %1 %2...</translation>
+    </message>
+</context>
+</TS>

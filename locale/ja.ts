@@ -1,0 +1,213 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja" sourcelanguage="en">
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>About %1</source>
+        <translation>%1 について</translation>
+    </message>
+    <message>
+        <source>Remote control</source>
+        <translation>リモートコントロール</translation>
+    </message>
+    <message>
+        <source>Copyright %1 Corvin Osmunda</source>
+        <translation>Copyright %1 Corvin Osmunda</translation>
+    </message>
+</context>
+<context>
+    <name>Preferences</name>
+    <message>
+        <source>%1 Preferences</source>
+        <translation>%1 の設定</translation>
+    </message>
+    <message>
+        <source>Automatically start %1 at login</source>
+        <translation>ログイン時に %1 を自動的に起動する</translation>
+    </message>
+    <message>
+        <source>Prevent sleep when clients are connected</source>
+        <translation>クライアントの接続中はスリープしない</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n devices authorized</source>
+        <translation>
+            <numerusform>%n 台のデバイスが許可されています</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Deauthorize All</source>
+        <translation>すべての許可を取り消す</translation>
+    </message>
+</context>
+<context>
+    <name>UI</name>
+    <message>
+        <source>Preferences...</source>
+        <translation>設定...</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>%1 について</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>No clients connected</source>
+        <translation>接続中のクライアントはありません</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n client(s) connected</source>
+        <translation>
+            <numerusform>%n 台のクライアントが接続中</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 would like to connect.</source>
+        <translation>%1 が接続を求めています。</translation>
+    </message>
+    <message>
+        <source>Deny</source>
+        <translation>拒否</translation>
+    </message>
+    <message>
+        <source>Authorize</source>
+        <translation>許可</translation>
+    </message>
+</context>
+<context>
+    <name>Updater</name>
+    <message>
+        <source>Check for Updates...</source>
+        <translation>アップデートを確認...</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>アップデートを確認</translation>
+    </message>
+    <message>
+        <source>Didn&apos;t check for updates.</source>
+        <translation>アップデートはまだ確認していません。</translation>
+    </message>
+    <message>
+        <source>You have the latest version.</source>
+        <translation>最新バージョンを使用しています。</translation>
+    </message>
+    <message>
+        <source>Version %1 is available...</source>
+        <translation>バージョン %1 が利用可能です...</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>アップデートをダウンロード</translation>
+    </message>
+    <message>
+        <source>Version %1 is available.</source>
+        <translation>バージョン %1 が利用可能です。</translation>
+    </message>
+    <message>
+        <source>Downloading version %1...</source>
+        <translation>バージョン %1 をダウンロード中...</translation>
+    </message>
+    <message>
+        <source>Downloading update...</source>
+        <translation>アップデートをダウンロード中...</translation>
+    </message>
+    <message>
+        <source>Restart to Update</source>
+        <translation>再起動してアップデート</translation>
+    </message>
+    <message>
+        <source>An update has been downloaded and is ready to be installed.</source>
+        <translation>アップデートをダウンロードしました。インストールの準備ができています。</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed</source>
+        <translation>バージョン %1 のダウンロードに失敗しました</translation>
+    </message>
+    <message>
+        <source>Retry Update Download</source>
+        <translation>ダウンロードを再試行</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed.</source>
+        <translation>バージョン %1 のダウンロードに失敗しました。</translation>
+    </message>
+</context>
+<context>
+    <name>WelcomeView</name>
+    <message>
+        <source>Welcome to %1</source>
+        <translation>%1 へようこそ</translation>
+    </message>
+    <message>
+        <source>Use %1</source>
+        <translation>%1 を使う</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>%1 installed a GNOME Shell extension.</source>
+        <translation>%1 が GNOME Shell 拡張機能をインストールしました。</translation>
+    </message>
+    <message>
+        <source>To enable the extension please restart your computer or log out.</source>
+        <translation>拡張機能を有効にするには、コンピューターを再起動するかログアウトしてください。</translation>
+    </message>
+    <message>
+        <source>You can now connect your device to this %1 named &lt;b&gt;%2&lt;/b&gt;.</source>
+        <translation>お使いのデバイスを、&lt;b&gt;%2&lt;/b&gt; という名前のこの %1 に接続できるようになりました。</translation>
+    </message>
+    <message>
+        <source>%1 lives as a tray icon on your menu bar.</source>
+        <translation>%1 はメニューバーのアイコンとして常駐します。</translation>
+    </message>
+</context>
+<context>
+    <name>updater::DefaultUpdater</name>
+    <message>
+        <source>Cannot check for updates: %1</source>
+        <translation>アップデートを確認できません: %1</translation>
+    </message>
+    <message>
+        <source>There are currently no updates available.</source>
+        <translation>現在利用できるアップデートはありません。</translation>
+    </message>
+</context>
+<context>
+    <name>updater::Dialog</name>
+    <message>
+        <source>You already have the latest version</source>
+        <translation>すでに最新バージョンを使用しています</translation>
+    </message>
+    <message>
+        <source>A new version of %1 is available!</source>
+        <translation>%1 の新しいバージョンが利用可能です！</translation>
+    </message>
+    <message>
+        <source>Remind Me Later</source>
+        <translation>後で通知</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>アップデートをダウンロード</translation>
+    </message>
+    <message>
+        <source>%1 %2 is now available. You have %3.</source>
+        <translation>%1 %2 が利用可能になりました。現在のバージョンは %3 です。</translation>
+    </message>
+    <message>
+        <source>Would you like to download it now?</source>
+        <translation>今すぐダウンロードしますか？</translation>
+    </message>
+    <message>
+        <source>Downloading %1 %2...</source>
+        <translation>%1 %2 をダウンロード中...</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,215 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="pt_BR" sourcelanguage="en">
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>About %1</source>
+        <translation>Sobre o %1</translation>
+    </message>
+    <message>
+        <source>Remote control</source>
+        <translation>Controle remoto</translation>
+    </message>
+    <message>
+        <source>Copyright %1 Corvin Osmunda</source>
+        <translation>Copyright %1 Corvin Osmunda</translation>
+    </message>
+</context>
+<context>
+    <name>Preferences</name>
+    <message>
+        <source>%1 Preferences</source>
+        <translation>Preferências do %1</translation>
+    </message>
+    <message>
+        <source>Automatically start %1 at login</source>
+        <translation>Iniciar o %1 automaticamente ao entrar na sessão</translation>
+    </message>
+    <message>
+        <source>Prevent sleep when clients are connected</source>
+        <translation>Impedir a suspensão enquanto houver clientes conectados</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n devices authorized</source>
+        <translation>
+            <numerusform>%n dispositivo autorizado</numerusform>
+            <numerusform>%n dispositivos autorizados</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Deauthorize All</source>
+        <translation>Revogar todas as autorizações</translation>
+    </message>
+</context>
+<context>
+    <name>UI</name>
+    <message>
+        <source>Preferences...</source>
+        <translation>Preferências...</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>Sobre o %1</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Sair</translation>
+    </message>
+    <message>
+        <source>No clients connected</source>
+        <translation>Nenhum cliente conectado</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n client(s) connected</source>
+        <translation>
+            <numerusform>%n cliente conectado</numerusform>
+            <numerusform>%n clientes conectados</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 would like to connect.</source>
+        <translation>%1 deseja se conectar.</translation>
+    </message>
+    <message>
+        <source>Deny</source>
+        <translation>Negar</translation>
+    </message>
+    <message>
+        <source>Authorize</source>
+        <translation>Autorizar</translation>
+    </message>
+</context>
+<context>
+    <name>Updater</name>
+    <message>
+        <source>Check for Updates...</source>
+        <translation>Verificar atualizações...</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>Verificar atualizações</translation>
+    </message>
+    <message>
+        <source>Didn&apos;t check for updates.</source>
+        <translation>As atualizações ainda não foram verificadas.</translation>
+    </message>
+    <message>
+        <source>You have the latest version.</source>
+        <translation>Você tem a versão mais recente.</translation>
+    </message>
+    <message>
+        <source>Version %1 is available...</source>
+        <translation>A versão %1 está disponível...</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>Baixar atualização</translation>
+    </message>
+    <message>
+        <source>Version %1 is available.</source>
+        <translation>A versão %1 está disponível.</translation>
+    </message>
+    <message>
+        <source>Downloading version %1...</source>
+        <translation>Baixando a versão %1...</translation>
+    </message>
+    <message>
+        <source>Downloading update...</source>
+        <translation>Baixando a atualização...</translation>
+    </message>
+    <message>
+        <source>Restart to Update</source>
+        <translation>Reiniciar para atualizar</translation>
+    </message>
+    <message>
+        <source>An update has been downloaded and is ready to be installed.</source>
+        <translation>Uma atualização foi baixada e está pronta para ser instalada.</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed</source>
+        <translation>Falha ao baixar a versão %1</translation>
+    </message>
+    <message>
+        <source>Retry Update Download</source>
+        <translation>Tentar baixar novamente</translation>
+    </message>
+    <message>
+        <source>Version %1 download failed.</source>
+        <translation>Falha ao baixar a versão %1.</translation>
+    </message>
+</context>
+<context>
+    <name>WelcomeView</name>
+    <message>
+        <source>Welcome to %1</source>
+        <translation>Bem-vindo ao %1</translation>
+    </message>
+    <message>
+        <source>Use %1</source>
+        <translation>Usar o %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>%1 installed a GNOME Shell extension.</source>
+        <translation>O %1 instalou uma extensão do GNOME Shell.</translation>
+    </message>
+    <message>
+        <source>To enable the extension please restart your computer or log out.</source>
+        <translation>Para ativar a extensão, reinicie o computador ou encerre a sessão.</translation>
+    </message>
+    <message>
+        <source>You can now connect your device to this %1 named &lt;b&gt;%2&lt;/b&gt;.</source>
+        <translation>Agora você pode conectar seu dispositivo a este %1 chamado &lt;b&gt;%2&lt;/b&gt;.</translation>
+    </message>
+    <message>
+        <source>%1 lives as a tray icon on your menu bar.</source>
+        <translation>O %1 fica como um ícone na sua barra de menus.</translation>
+    </message>
+</context>
+<context>
+    <name>updater::DefaultUpdater</name>
+    <message>
+        <source>Cannot check for updates: %1</source>
+        <translation>Não foi possível verificar se há atualizações: %1</translation>
+    </message>
+    <message>
+        <source>There are currently no updates available.</source>
+        <translation>No momento, não há atualizações disponíveis.</translation>
+    </message>
+</context>
+<context>
+    <name>updater::Dialog</name>
+    <message>
+        <source>You already have the latest version</source>
+        <translation>Você já tem a versão mais recente</translation>
+    </message>
+    <message>
+        <source>A new version of %1 is available!</source>
+        <translation>Uma nova versão do %1 está disponível!</translation>
+    </message>
+    <message>
+        <source>Remind Me Later</source>
+        <translation>Lembrar mais tarde</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>Baixar atualização</translation>
+    </message>
+    <message>
+        <source>%1 %2 is now available. You have %3.</source>
+        <translation>O %1 %2 já está disponível. Você tem a versão %3.</translation>
+    </message>
+    <message>
+        <source>Would you like to download it now?</source>
+        <translation>Deseja baixá-la agora?</translation>
+    </message>
+    <message>
+        <source>Downloading %1 %2...</source>
+        <translation>Baixando o %1 %2...</translation>
+    </message>
+</context>
+</TS>
