@@ -28,6 +28,7 @@ class TestStartup : public QObject
 
     void startDisplay();
     void startDesktop();
+    QProcessEnvironment programEnvironment() const;
     quint16 listeningPort();
     void answerPrompt();
 
@@ -35,6 +36,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void pairListAndQuit();
+    void menuInGermanAndQuit();
 };
 
 void TestStartup::startDisplay()
@@ -67,6 +69,14 @@ void TestStartup::startDesktop()
     desktop.start(QStringLiteral(STANDIN_PATH), {state.fileName()});
     QVERIFY(desktop.waitForStarted());
     QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.gnome.Shell")));
+}
+
+QProcessEnvironment TestStartup::programEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), displayName);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
 }
 
 // The program writes down the port it listens on.
@@ -104,10 +114,7 @@ void TestStartup::cleanupTestCase()
 
 void TestStartup::pairListAndQuit()
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), displayName);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    program.setProcessEnvironment(env);
+    program.setProcessEnvironment(programEnvironment());
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.start(QStringLiteral(PROGRAM_PATH), QStringList());
     QVERIFY(program.waitForStarted());
@@ -139,6 +146,32 @@ void TestStartup::pairListAndQuit()
     QCOMPARE(ids, QStringList({QStringLiteral("editor.desktop"), QStringLiteral("terminal.desktop")}));
 
     QVERIFY(panel.clickMenuEntry(panel.registeredItems().first(), QStringLiteral("Quit")));
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+// A German desktop: the program finds its translations beside itself in the build tree.
+void TestStartup::menuInGermanAndQuit()
+{
+    QProcessEnvironment env = programEnvironment();
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    env.insert(QStringLiteral("LANGUAGE"), QStringLiteral("de"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    // The panel keeps the items of programs that have gone.
+    const int itemsBefore = panel.registeredItems().size();
+    program.start(QStringLiteral(PROGRAM_PATH), QStringList());
+    QVERIFY(program.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(panel.registeredItems().size(), itemsBefore + 1, 20000);
+    const QString item = panel.registeredItems().last();
+
+    const QStringList german{"Keine Clients verbunden", "Nach Updates suchen...", "Einstellungen...",
+                             "Über Pavo Server", "Beenden"};
+    QTRY_COMPARE(panel.menuLabels(item), german);
+    QVERIFY(panel.clickMenuEntry(item, QStringLiteral("Beenden")));
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);

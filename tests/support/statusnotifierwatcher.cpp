@@ -25,18 +25,31 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, MenuEntry& entry)
     return argument;
 }
 
-int findEntry(const QDBusArgument& layout, const QString& label)
+// Visits the entries of a menu layout depth first until the visitor returns true.
+template<typename Visitor>
+bool walkLayout(const QDBusArgument& layout, Visitor visit)
 {
     MenuEntry entry;
     layout >> entry;
-    if (entry.properties.value(QStringLiteral("label")).toString() == label)
-        return entry.id;
+    if (visit(entry))
+        return true;
     for (const QVariant& child : entry.children) {
-        const int id = findEntry(child.value<QDBusArgument>(), label);
-        if (id > 0)
-            return id;
+        if (walkLayout(child.value<QDBusArgument>(), visit))
+            return true;
     }
-    return 0;
+    return false;
+}
+
+// Walks the item's menu as the panel reads it; an item without a menu has nothing to walk.
+template<typename Visitor>
+void walkMenu(const QString& owner, Visitor visit)
+{
+    auto call =
+        QDBusMessage::createMethodCall(owner, QStringLiteral("/MenuBar"), MenuInterface, QStringLiteral("GetLayout"));
+    call << 0 << -1 << QStringList();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+    if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() >= 2)
+        walkLayout(reply.arguments().at(1).value<QDBusArgument>(), visit);
 }
 } // namespace
 
@@ -57,19 +70,30 @@ void StatusNotifierWatcher::RegisterStatusNotifierItem(const QString& service)
 
 bool StatusNotifierWatcher::clickMenuEntry(const QString& owner, const QString& label) const
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    auto call =
-        QDBusMessage::createMethodCall(owner, QStringLiteral("/MenuBar"), MenuInterface, QStringLiteral("GetLayout"));
-    call << 0 << -1 << QStringList();
-    const QDBusMessage layout = bus.call(call);
-    if (layout.type() != QDBusMessage::ReplyMessage || layout.arguments().size() < 2)
-        return false;
-    const int id = findEntry(layout.arguments().at(1).value<QDBusArgument>(), label);
+    int id = 0;
+    walkMenu(owner, [&](const MenuEntry& entry) {
+        if (entry.properties.value(QStringLiteral("label")).toString() != label)
+            return false;
+        id = entry.id;
+        return true;
+    });
     if (id <= 0)
         return false;
     auto event =
         QDBusMessage::createMethodCall(owner, QStringLiteral("/MenuBar"), MenuInterface, QStringLiteral("Event"));
     event << id << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0))
           << uint(QDateTime::currentSecsSinceEpoch());
-    return bus.call(event).type() == QDBusMessage::ReplyMessage;
+    return QDBusConnection::sessionBus().call(event).type() == QDBusMessage::ReplyMessage;
+}
+
+QStringList StatusNotifierWatcher::menuLabels(const QString& owner) const
+{
+    QStringList labels;
+    walkMenu(owner, [&](const MenuEntry& entry) {
+        const QString label = entry.properties.value(QStringLiteral("label")).toString();
+        if (!label.isEmpty())
+            labels.append(label);
+        return false;
+    });
+    return labels;
 }

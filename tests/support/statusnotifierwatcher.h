@@ -25,6 +25,8 @@ public:
 
     // Clicks the entry of the item's menu whose label is the given text.
     bool clickMenuEntry(const QString& owner, const QString& label) const;
+    // The labels of the item's menu entries, depth first; separators have none.
+    QStringList menuLabels(const QString& owner) const;
 
 public slots:
     void RegisterStatusNotifierItem(const QString& service);
