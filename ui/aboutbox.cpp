@@ -60,7 +60,10 @@ void AboutBox::addUpdater(QVBoxLayout* layout)
     QLabel* label = updater->getLabel();
     label->setWordWrap(true);
     useSmallerFont(label);
-    layout->addWidget(label, 0, Qt::AlignHCenter);
+    // Centred as text, not as a widget: a wrapping label the layout sizes by its hint alone
+    // keeps the height of its first text and cuts off a longer one.
+    label->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(label);
     QPushButton* button = updater->getButton();
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     useSmallerFont(button);
