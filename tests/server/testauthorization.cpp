@@ -10,29 +10,13 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-QString methodOf(const QJsonObject& object)
-{
-    return object.value(Key::Method).toString();
-}
-
-} // namespace
-
 class TestAuthorization : public QObject
 {
     Q_OBJECT
     TestEnvironment environment;
     Server* server = nullptr;
 
-    // A device paired in an earlier session, now connected again and challenged.
-    void connectChallenged(TestClient& device)
-    {
-        QVERIFY(device.pair(*server));
-        device.socket.close();
-        QVERIFY(device.waitForDisconnected());
-        QVERIFY(device.open(server->port()));
-        QVERIFY(device.nextJson().contains(Key::SessionToken));
-    }
+    bool waits(TestClient& device) { return device.openExpecting(server->port(), Method::Wait); }
 
 private slots:
     void init()
@@ -71,7 +55,7 @@ void TestAuthorization::pairingWithConsent()
     QFile::setPermissions(environment.settingsFile(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     server->authorize(device.deviceId, true);
     const QJsonObject secretMessage = device.nextJson();
-    QCOMPARE(methodOf(secretMessage), Method::Authentication);
+    QCOMPARE(secretMessage.value(Key::Method).toString(), Method::Authentication);
     QCOMPARE(secretMessage.value(Key::Secret).toString().size(), 32);
     QCOMPARE(device.nextJson(), request(Method::Authentication, {{Key::Value, true}}));
     QCOMPARE(server->deviceSecret(device.deviceId), device.secret);
@@ -90,23 +74,18 @@ void TestAuthorization::pairingWithConsent()
 
 void TestAuthorization::pairingRefusedOrTooLate()
 {
-    TestClient refused(QStringLiteral("refused"));
-    QVERIFY(refused.open(server->port()));
-    QCOMPARE(methodOf(refused.nextJson()), Method::Wait);
+    TestClient refused(QStringLiteral("refused")), impatient(QStringLiteral("impatient")), next(QStringLiteral("next"));
+    QVERIFY(waits(refused));
     server->authorize(refused.deviceId, false);
     QVERIFY(refused.waitForDisconnected());
     QCOMPARE(refused.closeCode(), QWebSocketProtocol::CloseCodeNormal);
 
-    TestClient impatient(QStringLiteral("impatient"));
-    QVERIFY(impatient.open(server->port()));
-    QCOMPARE(methodOf(impatient.nextJson()), Method::Wait);
-    impatient.socket.close();
+    QVERIFY(waits(impatient));
+    QVERIFY(impatient.leave());
     QTRY_VERIFY(server->connections().isEmpty());
 
     // The prompt about the device that left is answered while another device waits.
-    TestClient next(QStringLiteral("next"));
-    QVERIFY(next.open(server->port()));
-    QCOMPARE(methodOf(next.nextJson()), Method::Wait);
+    QVERIFY(waits(next));
     server->authorize(impatient.deviceId, true);
     QVERIFY(server->clients().isEmpty());
     QCOMPARE(server->authorizedDeviceCount(), 0);
@@ -115,32 +94,28 @@ void TestAuthorization::pairingRefusedOrTooLate()
     QVERIFY(server->isAuthorized(next.deviceId) && !server->isAuthorized(refused.deviceId));
 }
 
+// Disconnecting the waiting device frees the slot for the next one.
 void TestAuthorization::onlyOneDeviceWaitsAtATime()
 {
     TestClient first(QStringLiteral("first")), second(QStringLiteral("second")), third(QStringLiteral("third"));
-    QVERIFY(first.open(server->port()));
-    QCOMPARE(methodOf(first.nextJson()), Method::Wait);
+    QVERIFY(waits(first));
     second.open(server->port());
     QVERIFY(second.waitForDisconnected());
     QCOMPARE(second.closeCode(), QWebSocketProtocol::CloseCodeNormal);
     QVERIFY(second.next().segment.isEmpty());
 
-    first.socket.close();
+    QVERIFY(first.leave());
     QTRY_VERIFY(server->connections().isEmpty());
-    QVERIFY(third.open(server->port()));
-    QCOMPARE(methodOf(third.nextJson()), Method::Wait);
+    QVERIFY(waits(third));
 }
 
 void TestAuthorization::knownDeviceProvesItsSecret()
 {
     TestClient device;
     QVERIFY(device.pair(*server));
-    device.socket.close();
-    QVERIFY(device.waitForDisconnected());
-
+    QVERIFY(device.leave());
     QVERIFY(device.open(server->port()));
-    const TestClient::Message challenge = device.next();
-    QCOMPARE(challenge.segment, QStringLiteral(R"({"_":"au","st":"%1"})").arg(device.token).toUtf8());
+    QCOMPARE(device.next().segment, QStringLiteral(R"({"_":"au","st":"%1"})").arg(device.token).toUtf8());
     QCOMPARE(device.token.size(), 32);
     device.answerChallenge();
     const TestClient::Message verdict = device.next();
@@ -149,7 +124,6 @@ void TestAuthorization::knownDeviceProvesItsSecret()
 
     device.send(request(Method::Volume, {{Key::Value, 40}}));
     QCOMPARE(device.nextJson().value(Key::Value).toInt(), 40);
-
     const QByteArray png("\x89PNG\r\n\x1a\n", 8);
     server->sendJson(server->clients().constFirst(), request(Method::AppIcon), {Server::Png, png});
     const TestClient::Message icon = device.next();
@@ -160,7 +134,7 @@ void TestAuthorization::knownDeviceProvesItsSecret()
 void TestAuthorization::wrongAnswerKeepsTheDeviceGarbageForgetsIt()
 {
     TestClient device;
-    connectChallenged(device);
+    QVERIFY(device.connectChallenged(*server));
     device.answerChallenge(QString::fromLatin1(QByteArray(20, '\0').toHex()));
     QVERIFY(device.waitForDisconnected());
     QCOMPARE(device.closeCode(), QWebSocketProtocol::CloseCodeNormal);
@@ -172,38 +146,30 @@ void TestAuthorization::wrongAnswerKeepsTheDeviceGarbageForgetsIt()
     device.sendRaw(R"({"_":"au","h":"sent in clear"})");
     QVERIFY(device.waitForDisconnected());
     QVERIFY(!server->isAuthorized(device.deviceId));
-
-    QVERIFY(device.open(server->port()));
-    QCOMPARE(methodOf(device.nextJson()), Method::Wait);
+    QVERIFY(waits(device));
 }
 
 void TestAuthorization::deauthorizeAllClosesAndForgets()
 {
     TestClient one(QStringLiteral("one")), two(QStringLiteral("two"));
-    QVERIFY(one.pair(*server));
-    QVERIFY(two.pair(*server));
+    QVERIFY(one.pair(*server) && two.pair(*server));
     QCOMPARE(server->authorizedDeviceCount(), 2);
-
     server->deauthorizeAll();
-    QVERIFY(one.waitForDisconnected());
-    QVERIFY(two.waitForDisconnected());
+    QVERIFY(one.waitForDisconnected() && two.waitForDisconnected());
     QCOMPARE(server->authorizedDeviceCount(), 0);
     QTRY_VERIFY(server->clients().isEmpty());
-    QVERIFY(one.open(server->port()));
-    QCOMPARE(methodOf(one.nextJson()), Method::Wait);
+    QVERIFY(waits(one));
 }
 
 // The server answers from memory; the settings file must still say the same after a restart.
 void TestAuthorization::pairingsOutliveTheServer()
 {
     TestClient kept(QStringLiteral("kept")), dropped(QStringLiteral("dropped"));
-    QVERIFY(kept.pair(*server));
-    QVERIFY(dropped.pair(*server));
+    QVERIFY(kept.pair(*server) && dropped.pair(*server));
     server->deauthorize(dropped.deviceId);
     delete server;
     server = new Server;
     QCOMPARE(server->deviceSecret(kept.deviceId), kept.secret);
-    QVERIFY(!server->isAuthorized(dropped.deviceId));
     QCOMPARE(server->authorizedDeviceCount(), 1);
 
     server->deauthorizeAll();
@@ -216,14 +182,14 @@ void TestAuthorization::strayAnswersDoNotDecideForTheWaitingDevice()
 {
     TestClient admitted(QStringLiteral("admitted")), challenged(QStringLiteral("challenged"));
     QVERIFY(admitted.pair(*server));
-    connectChallenged(challenged);
+    QVERIFY(challenged.connectChallenged(*server));
     QSignalSpy count(server, &Server::clientCountChanged);
 
     // Right and wrong answers alike, from a connection that was not challenged.
-    admitted.answerChallenge(QString::fromLatin1(challenged.key.toHex()));
-    admitted.answerChallenge(QStringLiteral("wrong"));
-    admitted.send(request(Method::Volume));
-    QCOMPARE(methodOf(admitted.nextJson()), Method::Volume); // both answers were handled before this
+    const QJsonObject right =
+        request(Method::Authentication, {{Key::ChallengeAnswer, QString::fromLatin1(challenged.key.toHex())}});
+    const QJsonObject wrong = request(Method::Authentication, {{Key::ChallengeAnswer, "wrong"}});
+    QCOMPARE(admitted.replyAfter({right, wrong}, request(Method::Volume)), request(Method::Volume));
     QVERIFY(challenged.isConnected());
     QCOMPARE(server->clients().size(), 1);
 
@@ -232,13 +198,12 @@ void TestAuthorization::strayAnswersDoNotDecideForTheWaitingDevice()
     QCOMPARE(server->clients().size(), 2);
     QCOMPARE(count.size(), 1);
 
-    // A device waiting for the user has no challenge to answer.
+    // A device waiting for the user has no challenge to answer, nor an empty one.
     TestClient stranger(QStringLiteral("stranger"));
-    QVERIFY(stranger.open(server->port()));
-    QCOMPARE(methodOf(stranger.nextJson()), Method::Wait);
+    QVERIFY(waits(stranger));
     QSignalSpy served(server->connections().constLast(), &QWebSocket::binaryMessageReceived);
-    stranger.answerChallenge(QStringLiteral("anything"));
-    stranger.send(request(Method::Authentication)); // no answer at all
+    stranger.send(right);
+    stranger.send(request(Method::Authentication));
     QTRY_COMPARE(served.size(), 2);
     QVERIFY(stranger.isConnected());
     server->authorize(stranger.deviceId, true);
@@ -248,16 +213,15 @@ void TestAuthorization::strayAnswersDoNotDecideForTheWaitingDevice()
 void TestAuthorization::silentChallengedPeerIsClosed()
 {
     server->setChallengeTimeout(50);
-    TestClient silent(QStringLiteral("silent"));
-    connectChallenged(silent);
+    TestClient silent(QStringLiteral("silent")), prompt(QStringLiteral("prompt"));
+    QVERIFY(silent.connectChallenged(*server));
     QVERIFY(silent.waitForDisconnected());
     QCOMPARE(silent.closeCode(), QWebSocketProtocol::CloseCodeNormal);
     QVERIFY(server->isAuthorized(silent.deviceId));
 
     // The slot is free again, and a device that answers in time is not closed.
     server->setChallengeTimeout(10000);
-    TestClient prompt(QStringLiteral("prompt"));
-    connectChallenged(prompt);
+    QVERIFY(prompt.connectChallenged(*server));
     prompt.answerChallenge();
     QCOMPARE(prompt.nextJson().value(Key::Value).toBool(), true);
 }

@@ -94,10 +94,8 @@ void TestServer::retriesWhenTheStoredPortIsTaken()
     QTRY_VERIFY(server.port() != 0);
     QVERIFY(server.port() != occupant.serverPort());
     QCOMPARE(QSettings().value(LastUsedPort).toUInt(), uint(server.port()));
-
     TestClient device;
-    QVERIFY(device.open(server.port()));
-    QCOMPARE(device.nextJson().value(Key::Method).toString(), Method::Wait);
+    QVERIFY(device.openExpecting(server.port(), Method::Wait));
 }
 
 void TestServer::connectionWithoutIdIsClosed()
@@ -110,20 +108,17 @@ void TestServer::connectionWithoutIdIsClosed()
     QVERIFY(anonymous.next().segment.isEmpty());
 }
 
+// Requests are served in order: the echo of "au" coming first proves "ia" was dropped.
 void TestServer::gateLetsOnlyAuthenticationThrough()
 {
     Server server;
     new EchoHandler(&server, Method::Authentication);
     new EchoHandler(&server, Method::InstalledApps);
     TestClient stranger;
-    QVERIFY(stranger.open(server.port()));
-    QCOMPARE(stranger.nextJson().value(Key::Method).toString(), Method::Wait);
-
+    QVERIFY(stranger.openExpecting(server.port(), Method::Wait));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Permission denied")));
-    stranger.send(request(Method::InstalledApps));
-    stranger.send(request(Method::Authentication, {{Key::ChallengeAnswer, QStringLiteral("x")}}));
-    // Requests are served in order: the echo of "au" coming first proves "ia" was dropped.
-    QCOMPARE(stranger.nextJson().value(Key::Method).toString(), Method::Authentication);
+    const QJsonObject answer = request(Method::Authentication, {{Key::ChallengeAnswer, "x"}});
+    QCOMPARE(stranger.replyAfter({request(Method::InstalledApps)}, answer), answer);
     QVERIFY(stranger.isConnected());
 }
 
@@ -134,8 +129,8 @@ void TestServer::lastRegistrationWins()
     auto* second = new EchoHandler(&server, Method::Volume);
     TestClient device;
     QVERIFY(device.pair(server)); // the event loop has run: both registered by now
-    device.send(request(Method::Volume, {{Key::Value, 7}}));
-    QCOMPARE(device.nextJson().value(Key::Value).toInt(), 7);
+    device.send(request(Method::Volume));
+    QCOMPARE(device.nextMethod(), Method::Volume);
     QCOMPARE(first->handled, 0);
     QCOMPARE(second->handled, 1);
 }
@@ -149,9 +144,7 @@ void TestServer::pushesReachAdmittedConnectionsOnly()
 
     TestClient admitted(QStringLiteral("admitted")), waiting(QStringLiteral("waiting"));
     QVERIFY(admitted.pair(server));
-    QVERIFY(waiting.open(server.port()));
-    QCOMPARE(waiting.nextJson().value(Key::Method).toString(), Method::Wait);
-
+    QVERIFY(waiting.openExpecting(server.port(), Method::Wait));
     volume->push();
     server.broadcast(Method::ScreenLock, {{Key::Value, true}});
     QCOMPARE(admitted.nextJson(), request(Method::Volume));
@@ -182,11 +175,9 @@ void TestServer::oversizedMessageClosesTheConnection()
     Server server;
     new EchoHandler(&server, Method::Authentication);
     TestClient greedy(QStringLiteral("greedy"));
-    QVERIFY(admitted ? greedy.pair(server) : greedy.open(server.port()));
-    if (!admitted)
-        greedy.next();
+    QVERIFY(admitted ? greedy.pair(server) : greedy.openExpecting(server.port(), Method::Wait));
     greedy.sendRaw(R"({"_":"au","x":")" + QByteArray(limit - 18, ' ') + "\"}"); // just fits
-    QCOMPARE(greedy.nextJson().value(Key::Method).toString(), Method::Authentication);
+    QCOMPARE(greedy.nextMethod(), Method::Authentication);
     greedy.sendRaw(QByteArray(limit + 1, ' '));
     QVERIFY(greedy.waitForDisconnected());
     QCOMPARE(greedy.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
@@ -225,8 +216,7 @@ void TestServer::duplicateKeysCloseLikeBadJson()
     Server server;
     new EchoHandler(&server, Method::Authentication);
     TestClient stranger;
-    QVERIFY(stranger.open(server.port()));
-    QCOMPARE(stranger.nextJson().value(Key::Method).toString(), Method::Wait);
+    QVERIFY(stranger.openExpecting(server.port(), Method::Wait));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot parse JSON.*duplicate key")));
     stranger.sendRaw(R"({"_":"au","c":[{}],"c":[{"a":"x"}]})");
     QVERIFY(stranger.waitForDisconnected());

@@ -54,6 +54,24 @@ TestClient::Message TestClient::next()
     return received.isEmpty() ? Message() : received.dequeue();
 }
 
+QString TestClient::nextMethod()
+{
+    return nextJson().value(Key::Method).toString();
+}
+
+bool TestClient::openExpecting(quint16 port, const QString& method)
+{
+    return open(port) && nextMethod() == method;
+}
+
+QJsonObject TestClient::replyAfter(const QList<QJsonObject>& requests, const QJsonObject& probe)
+{
+    for (const QJsonObject& object : requests)
+        send(object);
+    send(probe);
+    return nextJson();
+}
+
 void TestClient::send(const QJsonObject& object)
 {
     const QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -100,6 +118,11 @@ bool TestClient::pair(Server& server)
         return false;
     server.authorize(deviceId, true);
     return !nextJson().value(Key::Secret).toString().isEmpty() && nextJson().value(Key::Value).toBool();
+}
+
+bool TestClient::connectChallenged(Server& server)
+{
+    return pair(server) && leave() && open(server.port()) && nextJson().contains(Key::SessionToken);
 }
 
 bool TestClient::reconnect(quint16 port)
