@@ -38,6 +38,7 @@ QPixmap scaledImagePreview(const QString& path, int width)
     const QSize stated = reader.size();
     if (!reader.canRead() || !isDecodable(stated, reader.supportsOption(QImageIOHandler::ScaledSize)))
         return QPixmap();
-    reader.setScaledSize(previewSize(stated, width));
+    // Enlarging adds no detail for the client and costs time and memory here.
+    reader.setScaledSize(previewSize(stated, std::min(width, stated.width())));
     return QPixmap::fromImage(reader.read());
 }
