@@ -364,7 +364,11 @@ void Server::challenge(const QString& id, QWebSocket* connection)
     send(connection, Method::Authentication, QJsonObject{{Key::SessionToken, token}});
     // The challenge itself goes out in clear; from here on both directions are encrypted.
     connection->setProperty(ConnectionProperty::SessionKey, key);
-    QTimer::singleShot(challengeTimeout, connection, [this, connection] { closeChallengeIfUnanswered(connection); });
+    // Owned by the connection: it goes when the connection goes, not when it would have fired.
+    auto* deadline = new QTimer(connection);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, this, [this, connection] { closeChallengeIfUnanswered(connection); });
+    deadline->start(challengeTimeout);
 }
 
 void Server::closeChallengeIfUnanswered(QWebSocket* connection)
