@@ -7,11 +7,12 @@
 #include <memory>
 
 class Server;
+class TestPlatform;
 
 // Drives the server's incoming message path in-process, on the scripted desktop: two loopback
 // devices are connected once, one admitted and one still pending, and each input is handed to the
 // server as the binary message its connection just received. Connections an input got closed are
-// opened again before the next one, the pending one alone when it can. With encryption both
+// opened again before that input ends, the pending one alone when it can. With encryption both
 // devices are known: the admitted one answered its challenge, the pending one has not yet.
 class MessageHarness
 {
@@ -32,6 +33,7 @@ private:
         QPointer<QWebSocket> connection; // the server's end
     };
 
+    void forgetCalls();
     bool healthy() const;
     bool admittedHealthy() const;
     bool pendingHealthy() const;
@@ -45,6 +47,7 @@ private:
     void quietReplies(Device& device);
 
     const bool encrypted;
+    TestPlatform* platform = nullptr;
     Server* server = nullptr;
     Device devices[2];
 };
