@@ -1,4 +1,5 @@
 #include "server/protocol.h"
+#include "server/qzeroconf.h"
 #include "server/server.h"
 #include "tests/support/avahidaemon.h"
 #include "tests/support/testclient.h"
@@ -14,10 +15,12 @@
 
 namespace {
 constexpr int ResolveMs = 15000;
-}
+const QString ServiceType = QStringLiteral("_pavo._tcp");
+const QString Local = QStringLiteral("local");
+} // namespace
 
-// The server as clients find it, against an avahi-daemon of the test's own inside the private
-// network namespace of with-avahi.sh.
+// The server as clients find it, and the publisher alone where the server never asks it, against
+// an avahi-daemon of the test's own inside the private network namespace of with-avahi.sh.
 class TestDiscovery : public QObject
 {
     Q_OBJECT
@@ -42,6 +45,8 @@ private slots:
     void renamesAfterACollision();
     void withdrawsWhileSuspended();
     void comesBackWithTheDaemon();
+    void invalidOrSecondPublicationIsRefusedOnce();
+    void withdrawalSticksAcrossTheDaemon();
 };
 
 void TestDiscovery::publishesNamePortAndAddress()
@@ -100,6 +105,45 @@ void TestDiscovery::comesBackWithTheDaemon()
     QVERIFY(daemon->stop());
     QVERIFY(daemon->start());
     QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
+}
+
+void TestDiscovery::invalidOrSecondPublicationIsRefusedOnce()
+{
+    QZeroConf invalid, twice;
+    QSignalSpy invalidFailed(&invalid, &QZeroConf::error), twiceFailed(&twice, &QZeroConf::error);
+    QSignalSpy published(&twice, &QZeroConf::servicePublished);
+    invalid.publish(QStringLiteral("Pavo Server@desk"), QStringLiteral("not a type"), Local, 1);
+    twice.publish(QStringLiteral("Pavo Server@desk"), ServiceType, Local, 50123);
+    QVERIFY(published.wait(ResolveMs));
+    twice.publish(QStringLiteral("Pavo Server@other"), ServiceType, Local, 50125);
+    for (QSignalSpy* failed : {&invalidFailed, &twiceFailed}) {
+        QCOMPARE(failed->count(), 1);
+        QCOMPARE(failed->at(0).at(0).value<QZeroConf::error_t>(), QZeroConf::RegistrationFailed);
+    }
+    QVERIFY(!invalid.isPublished() && twice.isPublished());
+}
+
+// A withdrawn publication must stay withdrawn when the daemon comes back, while a standing one
+// is made anew.
+void TestDiscovery::withdrawalSticksAcrossTheDaemon()
+{
+    QZeroConf kept, withdrawn;
+    QSignalSpy keptPublished(&kept, &QZeroConf::servicePublished);
+    QSignalSpy withdrawnPublished(&withdrawn, &QZeroConf::servicePublished);
+    kept.publish(QStringLiteral("Pavo Server@desk"), ServiceType, Local, 50123);
+    withdrawn.publish(QStringLiteral("Pavo Server@gone"), ServiceType, Local, 50124);
+    QTRY_VERIFY_WITH_TIMEOUT(keptPublished.count() == 1 && withdrawnPublished.count() == 1, ResolveMs);
+    withdrawn.unpublish();
+    QVERIFY(!withdrawn.isPublished());
+    QTRY_VERIFY_WITH_TIMEOUT(AvahiDaemon::browse().keys() == QStringList{"Pavo Server@desk"}, ResolveMs);
+
+    QVERIFY(daemon->stop());
+    QTRY_VERIFY(!kept.isPublished()); // the daemon took the group with it
+    QVERIFY(daemon->start());
+    QVERIFY(keptPublished.wait(ResolveMs));
+    QVERIFY(published(QStringLiteral("Pavo Server@desk"), 50123));
+    QCOMPARE(AvahiDaemon::browse().size(), 1);
+    QCOMPARE(withdrawnPublished.count(), 1);
 }
 
 QTEST_MAIN(TestDiscovery)
