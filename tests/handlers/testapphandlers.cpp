@@ -62,13 +62,6 @@ class TestAppHandlers : public QObject
         QCOMPARE(client.nextJson(),
                  app ? request(Method::CurrentApp, {{Key::Id, app->id()}}) : request(Method::CurrentApp));
     }
-    // Requests travel in order: once this answer is in, every earlier request has been handled.
-    QJsonObject nextAnswerAfter(const QJsonObject& silent, const QJsonObject& answered)
-    {
-        client.send(silent);
-        client.send(answered);
-        return client.nextJson();
-    }
 
 private slots:
     void initTestCase();
@@ -107,8 +100,7 @@ void TestAppHandlers::appLists()
     QCOMPARE(client.nextJson(), request(Method::InstalledApps, {{Key::Apps, expected}}));
 
     setCurrent(nullptr);
-    client.send(request(Method::CurrentApp));
-    QCOMPARE(client.nextJson(), request(Method::CurrentApp));
+    QCOMPARE(client.replyAfter({}, request(Method::CurrentApp)), request(Method::CurrentApp));
     setCurrent(middle);
     client.send(request(Method::CurrentApp));
     QCOMPARE(client.nextJson(), request(Method::CurrentApp, {{Key::Id, middle->id()}}));
@@ -137,7 +129,7 @@ void TestAppHandlers::iconRequests()
     for (const QJsonObject& silent : {iconOf(live->id(), 15), iconOf(live->id(), 1025), iconOf(live->id(), 1 << 30),
                                       iconOf(live->id(), QStringLiteral("32")), iconOf(QString(), 32),
                                       iconOf(QStringLiteral("nobody.desktop"), 32)})
-        QCOMPARE(nextAnswerAfter(silent, smallest), smallest);
+        QCOMPARE(client.replyAfter({silent}, smallest), smallest);
 
     // An application without an image still gets its answer.
     client.send(iconOf(old->id(), 48));
@@ -195,10 +187,10 @@ void TestAppHandlers::windowActionsFallBackOnlyForEmptyId()
     live->calls.clear();
     middle->calls.clear();
     setCurrent(nullptr);
+    QList<QJsonObject> unnamed;
     for (const auto& action : actions)
-        client.send(action.first);
-    client.send(sync);
-    QCOMPARE(client.nextJson(), sync);
+        unnamed.append(action.first);
+    QCOMPARE(client.replyAfter(unnamed, sync), sync);
 
     setCurrent(live);
     QStringList calls;
@@ -239,12 +231,12 @@ void TestAppHandlers::menuTreeAndItems()
     // The menu handlers name their application: an empty id never means the current one.
     setCurrent(live);
     const QJsonObject oldMenu = request(Method::Menu, {{Key::Id, old->id()}});
-    QCOMPARE(nextAnswerAfter(request(Method::Menu), oldMenu), oldMenu);
+    QCOMPARE(client.replyAfter({request(Method::Menu)}, oldMenu), oldMenu);
     live->calls.clear();
-    client.send(request(Method::MenuPerform, {{Key::MenuItem, QStringLiteral("no-such-item")}}));
-    client.send(request(Method::MenuPerform, {{Key::Id, live->id()}, {Key::MenuItem, QStringLiteral("x:1")}}));
-    client.send(oldMenu);
-    QCOMPARE(client.nextJson(), oldMenu);
+    QCOMPARE(client.replyAfter({request(Method::MenuPerform, {{Key::MenuItem, "no-such-item"}}),
+                                request(Method::MenuPerform, {{Key::Id, live->id()}, {Key::MenuItem, "x:1"}})},
+                               oldMenu),
+             oldMenu);
     QCOMPARE(live->calls, QStringList{QStringLiteral("performMenuItem(x:1)")});
 }
 

@@ -17,12 +17,9 @@ class TestInputHandlers : public QObject
     TestClient client;
     TestApp *editor = nullptr, *other = nullptr;
 
-    // Requests travel in order: once the value comes back, every earlier request has been handled.
     QJsonObject focusedValueAfter(const QJsonObject& silent)
     {
-        client.send(silent);
-        client.send(request(Method::FocusValue));
-        return client.nextJson();
+        return client.replyAfter({silent}, request(Method::FocusValue));
     }
     void keys(const QJsonValue& keys)
     {
@@ -84,10 +81,11 @@ void TestInputHandlers::focusedValueGetAndSet()
 
     editor->calls.clear();
     other->calls.clear();
-    focusedValueAfter(request(Method::FocusValue, {{Key::Id, QStringLiteral("nobody.desktop")}, {Key::Value, "x"}}));
-    focusedValueAfter(request(Method::FocusValue, {{Key::Value, QStringLiteral("new text")}}));
-    focusedValueAfter(request(Method::FocusValue, {{Key::Id, other->id()}, {Key::Value, 7}}));
-    focusedValueAfter(request(Method::FocusValue, {{Key::Value, QString()}}));
+    client.replyAfter({request(Method::FocusValue, {{Key::Id, "nobody.desktop"}, {Key::Value, "x"}}),
+                       request(Method::FocusValue, {{Key::Value, "new text"}}),
+                       request(Method::FocusValue, {{Key::Id, other->id()}, {Key::Value, 7}}),
+                       request(Method::FocusValue, {{Key::Value, QString()}})},
+                      request(Method::FocusValue));
     QCOMPARE(editor->calls, (QStringList{QStringLiteral("setFocusedElementValue(new text)"),
                                          QStringLiteral("setFocusedElementValue()")}));
     QCOMPARE(other->calls, QStringList{QStringLiteral("setFocusedElementValue()")});
@@ -97,18 +95,18 @@ void TestInputHandlers::focusedElementPressed()
 {
     editor->calls.clear();
     other->calls.clear();
-    focusedValueAfter(request(Method::FocusPerform));
-    focusedValueAfter(request(Method::FocusPerform, {{Key::Id, other->id()}}));
-    focusedValueAfter(request(Method::FocusPerform, {{Key::Id, QStringLiteral("nobody.desktop")}}));
+    client.replyAfter({request(Method::FocusPerform), request(Method::FocusPerform, {{Key::Id, other->id()}}),
+                       request(Method::FocusPerform, {{Key::Id, "nobody.desktop"}})},
+                      request(Method::FocusValue));
     QCOMPARE(editor->calls, QStringList{QStringLiteral("performFocusedElement")});
     QCOMPARE(other->calls, QStringList{QStringLiteral("performFocusedElement")});
 
     platform->setCurrentApp(nullptr);
     QCOMPARE(client.nextJson(), request(Method::CurrentApp));
-    client.send(request(Method::FocusPerform));
-    client.send(request(Method::FocusValue)); // no application: silent too
-    client.send(request(Method::FocusValue, {{Key::Id, editor->id()}}));
-    QCOMPARE(client.nextJson().value(Key::Id).toString(), editor->id());
+    const QJsonObject named = request(Method::FocusValue, {{Key::Id, editor->id()}});
+    // No application: silent too.
+    QCOMPARE(client.replyAfter({request(Method::FocusPerform), request(Method::FocusValue)}, named).value(Key::Id),
+             editor->id());
     QCOMPARE(editor->calls.size(), 1);
 }
 

@@ -26,9 +26,7 @@ class TestSystemHandlers : public QObject
     // and anything it answered would have arrived first.
     void sendSilently(const QJsonObject& setter)
     {
-        client.send(setter);
-        client.send(request(Method::Volume));
-        QCOMPARE(client.nextJson(), state(Method::Volume, platform->volumePercent));
+        QCOMPARE(client.replyAfter({setter}, request(Method::Volume)), state(Method::Volume, platform->volumePercent));
     }
 
 private slots:
@@ -44,9 +42,7 @@ void TestSystemHandlers::initTestCase()
     platform = startTestCore();
     QVERIFY(platform);
     Server* server = Core::instance()->server(); // the core has made the handlers and wired their pushes
-    QVERIFY(client.pair(*server));
-    client.socket.close();
-    QVERIFY(client.waitForDisconnected());
+    QVERIFY(client.pair(*server) && client.leave());
     QVERIFY(client.reconnect(server->port())); // from here on every frame is encrypted
 }
 
@@ -89,17 +85,18 @@ void TestSystemHandlers::settersApplyLenientlyAndAnswerNothing()
 void TestSystemHandlers::changesArePushedInTheAnswersShape()
 {
     platform->volumePercent = 55;
-    emit platform->volumeChanged();
-    QCOMPARE(client.nextJson(), state(Method::Volume, 55));
-    platform->muted = false;
-    emit platform->volumeMuteChanged();
-    QCOMPARE(client.nextJson(), state(Method::VolumeMute, false));
     platform->brightnessPercent = 20;
-    emit platform->brightnessChanged();
-    QCOMPARE(client.nextJson(), state(Method::Brightness, 20));
-    platform->locked = false;
-    emit platform->screenLockChanged();
-    QCOMPARE(client.nextJson(), state(Method::ScreenLock, false));
+    platform->muted = platform->locked = false;
+    const QList<QPair<void (Platform::*)(), QJsonObject>> changes{
+        {&Platform::volumeChanged, state(Method::Volume, 55)},
+        {&Platform::volumeMuteChanged, state(Method::VolumeMute, false)},
+        {&Platform::brightnessChanged, state(Method::Brightness, 20)},
+        {&Platform::screenLockChanged, state(Method::ScreenLock, false)},
+    };
+    for (const auto& change : changes) {
+        emit(platform->*change.first)();
+        QCOMPARE(client.nextJson(), change.second);
+    }
     platform->setUnsupported({});
     QCOMPARE(client.nextJson(), state(Method::Unsupported, QJsonArray()));
 }
