@@ -85,7 +85,7 @@ void UI::buildMenu()
     connect(menu.addAction(tr("About %1").arg(QStringLiteral("Pavo Server"))), &QAction::triggered, this,
             &UI::showAboutBox);
     menu.addSeparator();
-    connect(menu.addAction(tr("Quit")), &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(menu.addAction(tr("Quit")), &QAction::triggered, QCoreApplication::instance(), &QCoreApplication::quit);
 }
 
 void UI::onCoreReady()

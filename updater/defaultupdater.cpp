@@ -155,7 +155,8 @@ void DefaultUpdater::onDownloaded(const QString& filename)
         QCoreApplication::quit();
     } else {
         // Somebody is using the program: install on the way out rather than pull it from under them.
-        connect(qApp, &QCoreApplication::aboutToQuit, this, &DefaultUpdater::update, Qt::UniqueConnection);
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &DefaultUpdater::update,
+                Qt::UniqueConnection);
     }
 }
 
