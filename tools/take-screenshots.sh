@@ -9,5 +9,5 @@ cmake --build build -j2 --target pavo-screenshots
 mkdir -p docs/screenshots
 # No system bus: the pictures need no publication on the network.
 DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
-  dbus-run-session -- build/tests/support/pavo-screenshots "$PWD/docs/screenshots"
+  dbus-run-session -- build/tools/screenshots/pavo-screenshots "$PWD/docs/screenshots"
 ls docs/screenshots
