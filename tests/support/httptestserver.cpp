@@ -1,6 +1,11 @@
 #include "tests/support/httptestserver.h"
 
+#include "http/httpreply.h"
+
+#include <QDebug>
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 
 HttpTestServer::HttpTestServer(QObject* parent) : QObject(parent)
@@ -76,7 +81,8 @@ bool HttpTestServer::takeRequest(QByteArray& buffer, Request& request)
 
 void HttpTestServer::send(QTcpSocket* socket, const Request& request, const Response& response)
 {
-    static const QHash<int, QByteArray> reasons{{200, "OK"}, {204, "No Content"}, {404, "Not Found"}};
+    static const QHash<int, QByteArray> reasons{
+        {200, "OK"}, {204, "No Content"}, {404, "Not Found"}, {503, "Service Unavailable"}};
     const QByteArray body = request.method == "HEAD" ? QByteArray() : response.body;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
                       reasons.value(response.status, "Status") + "\r\n" + response.headers;
@@ -89,4 +95,20 @@ void HttpTestServer::send(QTcpSocket* socket, const Request& request, const Resp
         if (close)
             socket->disconnectFromHost();
     });
+}
+
+HttpOutcome runReply(HttpReply* reply)
+{
+    HttpOutcome outcome;
+    QPointer<HttpReply> alive(reply);
+    QObject scope; // a reply still alive at the end no longer reaches outcome
+    QObject::connect(reply, &HttpReply::data, &scope, [&](const QByteArray& bytes) { outcome.body = bytes; });
+    QObject::connect(reply, &HttpReply::error, &scope, [&](const QString& message) { outcome.errors.append(message); });
+    QObject::connect(reply, &HttpReply::finished, &scope, [&](HttpReply* last) {
+        outcome.status = last->statusCode();
+        ++outcome.finished;
+    });
+    if (!QTest::qWaitFor([&] { return alive.isNull(); }, 5000))
+        qWarning() << "Reply still alive after 5 s";
+    return outcome;
 }

@@ -5,9 +5,11 @@
 #include <QMap>
 #include <QObject>
 #include <QQueue>
+#include <QStringList>
 #include <QTcpServer>
 #include <QUrl>
 
+class HttpReply;
 class QTcpSocket;
 
 // A scripted HTTP/1.1 server on 127.0.0.1 for the HTTP and updater suites. Each path has a
@@ -68,3 +70,16 @@ private:
     // Last, so that it goes first: its sockets report their disconnection while the rest is alive.
     QTcpServer server;
 };
+
+// What one reply emitted before it deleted itself.
+struct HttpOutcome
+{
+    QByteArray body;
+    QStringList errors;
+    int status = -1; // of the reply that finished passed on
+    int finished = 0;
+};
+
+// Runs a reply until it has deleted itself (5 s at most). Connected only once the request has
+// returned, so signals a reply emitted inside the request are never seen.
+HttpOutcome runReply(HttpReply* reply);
