@@ -116,11 +116,6 @@ void StandInExtension::performShortcut(const QString& shortcut)
     record(QStringLiteral("performShortcut"), {shortcut});
 }
 
-void StandInExtension::performText(const QString& text)
-{
-    record(QStringLiteral("performText"), {text});
-}
-
 QString StandInExtension::runningApps()
 {
     record(QStringLiteral("runningApps"));

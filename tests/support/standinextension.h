@@ -7,9 +7,9 @@
 #include <QObject>
 #include <QStringList>
 
-// Plays the GNOME Shell extension on a session bus: the whole D-Bus contract, with state that a
-// test (or a person, through the stand-in program) sets, dataChanged on every change, and a record
-// of every call it received.
+// Plays the GNOME Shell extension on a session bus: the part of its D-Bus contract the platform
+// uses, with state that a test (or the stand-in program, from a file) sets, dataChanged on every
+// change, and a record of every call it received.
 class StandInExtension : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -47,7 +47,6 @@ public slots:
     Q_SCRIPTABLE QString invokeString(const QString& methodName);
     Q_SCRIPTABLE void performFocusedElement(const QString& id);
     Q_SCRIPTABLE void performShortcut(const QString& shortcut);
-    Q_SCRIPTABLE void performText(const QString& text);
     Q_SCRIPTABLE QString runningApps();
     Q_SCRIPTABLE bool screenLocked();
     Q_SCRIPTABLE void setBrightness(qint16 percent);

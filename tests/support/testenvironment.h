@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QColor>
+#include <QFile>
+#include <QMap>
+#include <QSize>
 #include <QTemporaryDir>
 
 // Points HOME and the XDG folders at a fresh temporary folder and sets the program's identity,
@@ -12,7 +16,18 @@ public:
     QString home() const { return dir.path(); }
     // The settings file the program writes to under this HOME.
     QString settingsFile() const;
+    // Makes a theme under HOME the only one icons come from: an 8-pixel image in the given colour
+    // for each name.
+    void useIconTheme(const QMap<QString, QColor>& icons) const;
+
+    // Files under HOME, or elsewhere for an absolute path; each returns the file's full path and
+    // stops the program when it cannot write.
+    QString writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions = {}) const;
+    QString saveImage(const QString& path, const QColor& colour, QSize size = QSize(8, 8)) const;
 
 private:
     QTemporaryDir dir;
 };
+
+// The file's content; empty when it cannot be read.
+QByteArray fileContent(const QString& path);
