@@ -6,7 +6,6 @@
 #include "tests/support/testenvironment.h"
 #include "tests/support/testplatform.h"
 
-#include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -21,24 +20,6 @@ class TestAppState : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(platform = startTestCore()); }
-
-    void currentApplicationIsToldEveryTimeAndBeforeItIsDeleted()
-    {
-        QPointer<App> editor = platform->addApp("editor.desktop", "Editor", true);
-        QSignalSpy changed(platform, &Platform::currentAppChanged);
-        QSignalSpy installed(platform, &Platform::installedAppsChanged);
-        platform->setCurrentApp(editor);
-        platform->setCurrentApp(editor);
-        QCOMPARE(changed.size(), 2);
-        QVERIFY(editor->isCurrent());
-
-        platform->clearApps(); // the current application loses the focus first, then it is deleted
-        QCOMPARE(changed.size(), 3);
-        QCOMPARE(changed.last().at(0).value<App*>(), nullptr);
-        QCOMPARE(installed.size(), 1);
-        QVERIFY(!editor && platform->installedApps().isEmpty() && platform->runningApps().isEmpty());
-        QCOMPARE(platform->app("editor.desktop"), nullptr);
-    }
 
     void lastUsedTimesReachTheDiskInBatches()
     {
