@@ -7,25 +7,18 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
-
-void say(const QByteArray& line)
-{
-    std::fwrite(line.constData(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     setUpIdentity();
     SingleApplication app(argc, argv, SingleApplication::User, 1000);
+    auto say = [](const QByteArray& line) {
+        std::printf("%s\n", line.constData());
+        std::fflush(stdout);
+    };
     say("primary");
 
-    QObject::connect(&app, &SingleApplication::instanceStarted, [] { say("started"); });
-    QObject::connect(&app, &SingleApplication::receivedMessage, [](quint32 instanceId, const QByteArray& message) {
+    QObject::connect(&app, &SingleApplication::instanceStarted, [&] { say("started"); });
+    QObject::connect(&app, &SingleApplication::receivedMessage, [&](quint32 instanceId, const QByteArray& message) {
         say("message " + QByteArray::number(instanceId) + ' ' + message);
     });
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
