@@ -1,7 +1,6 @@
 #include "tests/support/testcore.h"
 #include "server/core.h"
 #include "server/protocol.h"
-#include "tests/support/echohandler.h"
 #include "tests/support/testclient.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testplatform.h"
@@ -11,10 +10,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-const QString Echo = QStringLiteral("echo");
-} // namespace
-
 // Stands in for the desktop's screen saver on the test's private session bus.
 class ScreenSaver : public QObject
 {
@@ -22,13 +17,12 @@ class ScreenSaver : public QObject
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public:
     QStringList calls;
-    quint32 nextCookie = 41;
 
 public slots:
     quint32 Inhibit(const QString& application, const QString& reason)
     {
         calls.append(QStringLiteral("Inhibit(%1,%2)").arg(application, reason));
-        return ++nextCookie;
+        return 42;
     }
     void UnInhibit(quint32 cookie) { calls.append(QStringLiteral("UnInhibit(%1)").arg(cookie)); }
 };
@@ -51,99 +45,91 @@ private slots:
         platform = startTestCore();
         QVERIFY(platform);
         server = Core::instance()->server();
-        new EchoHandler(server, Echo);
     }
-    void init() { platform->calls.clear(); }
+    void init()
+    {
+        platform->calls.clear();
+        screenSaver.calls.clear();
+    }
 
-    void firstRunEnablesAutostart();
-    void powerAndMediaCommandsGoToThePlatform();
-    void sleepIsInhibitedOnceWhileClientsAreConnected();
-    void preventSleepOffStillActivatesThePlatform();
-    void applicationsSortByRecentUseOnlyWhileConnected();
+    void firstRunEnablesAutostart()
+    {
+        QCOMPARE(platform->calls, QStringList());
+        QVERIFY(Core::instance()->getAutostart());
+        QVERIFY(QSettings().value(QStringLiteral("autoStart")).toBool());
+        Core::instance()->setAutostart(false);
+        QCOMPARE(platform->calls, QStringList{QStringLiteral("setAutostart(0)")});
+    }
+
+    void powerAndMediaCommandsGoToThePlatform()
+    {
+        TestClient device;
+        QVERIFY(device.pair(*server));
+        const QStringList codes = {Method::Logout,        Method::Sleep,          Method::Restart,
+                                   Method::Shutdown,      Method::MediaPlayPause, Method::MediaPreviousTrack,
+                                   Method::MediaNextTrack};
+        QList<QJsonObject> requests;
+        for (const QString& code : codes + QStringList{QStringLiteral("zz")}) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled request")));
+            requests.append(request(code));
+        }
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled message.*zz")));
+        const QJsonObject volume = request(Method::Volume, {{Key::Value, platform->volumePercent}});
+        QCOMPARE(device.replyAfter(requests, request(Method::Volume)), volume); // nothing answered the commands
+        QCOMPARE(platform->calls,
+                 (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("logout"), QStringLiteral("sleep"),
+                              QStringLiteral("restart"), QStringLiteral("shutdown"), QStringLiteral("mediaPlayPause"),
+                              QStringLiteral("mediaPreviousTrack"), QStringLiteral("mediaNextTrack")}));
+        device.socket.close();
+        QTRY_VERIFY(server->clients().isEmpty());
+    }
+
+    void sleepIsInhibitedOnceWhileClientsAreConnected()
+    {
+        TestClient first(QStringLiteral("first")), second(QStringLiteral("second"));
+        QVERIFY(first.pair(*server) && second.pair(*server));
+        second.socket.close();
+        QTRY_COMPARE(server->clients().size(), 1);
+        QVERIFY(second.reconnect(server->port())); // 1 -> 2 -> 1 -> 2: still one inhibition
+        second.socket.close();
+        first.socket.close();
+        QTRY_VERIFY(server->clients().isEmpty());
+        QCOMPARE(screenSaver.calls, (QStringList{QStringLiteral("Inhibit(Pavo Server,Pavo client connected)"),
+                                                 QStringLiteral("UnInhibit(42)")}));
+        // The platform hears every change below two clients; the screen saver only the first and last.
+        QCOMPARE(platform->calls, (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("setActive(1)"),
+                                               QStringLiteral("setActive(1)"), QStringLiteral("setActive(0)")}));
+
+        // Told not to prevent sleep, the screen saver hears nothing; the platform still does.
+        screenSaver.calls.clear();
+        platform->calls.clear();
+        Core::instance()->setPreventSleep(false);
+        QVERIFY(first.reconnect(server->port()));
+        first.socket.close();
+        QTRY_VERIFY(server->clients().isEmpty());
+        Core::instance()->setPreventSleep(true);
+        QCOMPARE(screenSaver.calls, QStringList());
+        QCOMPARE(platform->calls, (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("setActive(0)")}));
+    }
+
+    void applicationsSortByRecentUseOnlyWhileConnected()
+    {
+        Core* core = Core::instance();
+        QSignalSpy sortedChanged(core, &Core::sortedAppsChanged);
+        TestApp* old = platform->addApp(QStringLiteral("old.desktop"), QStringLiteral("Old"));
+        TestApp* recent = platform->addApp(QStringLiteral("recent.desktop"), QStringLiteral("Recent"), true);
+        emit platform->installedAppsChanged();
+        QCOMPARE(sortedChanged.size(), 0); // nobody connected: nothing kept, nothing told
+
+        TestClient device(QStringLiteral("sorter"));
+        QVERIFY(device.pair(*server));
+        QCOMPARE(core->sortedApps(), (QVector<App*>{recent, old})); // refilled on demand
+        sortedChanged.clear();
+        emit platform->runningAppsChanged();
+        QCOMPARE(sortedChanged.size(), 1);
+        QCOMPARE(core->sortedApps(), (QVector<App*>{recent, old}));
+    }
 };
-
-void TestCore::firstRunEnablesAutostart()
-{
-    QCOMPARE(platform->calls, QStringList());
-    QVERIFY(Core::instance()->getAutostart());
-    QVERIFY(QSettings().value(QStringLiteral("autoStart")).toBool());
-    Core::instance()->setAutostart(false);
-    QCOMPARE(platform->calls, QStringList{QStringLiteral("setAutostart(0)")});
-    QVERIFY(!Core::instance()->getAutostart());
-}
-
-void TestCore::powerAndMediaCommandsGoToThePlatform()
-{
-    TestClient device;
-    QVERIFY(device.pair(*server));
-    const QStringList codes = {Method::Logout,        Method::Sleep,          Method::Restart,
-                               Method::Shutdown,      Method::MediaPlayPause, Method::MediaPreviousTrack,
-                               Method::MediaNextTrack};
-    QList<QJsonObject> requests;
-    for (const QString& code : codes + QStringList{QStringLiteral("zz")}) {
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled request")));
-        requests.append(request(code));
-    }
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled message.*zz")));
-    QCOMPARE(device.replyAfter(requests, request(Echo)), request(Echo)); // nothing answered the commands
-    QCOMPARE(platform->calls,
-             (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("logout"), QStringLiteral("sleep"),
-                          QStringLiteral("restart"), QStringLiteral("shutdown"), QStringLiteral("mediaPlayPause"),
-                          QStringLiteral("mediaPreviousTrack"), QStringLiteral("mediaNextTrack")}));
-    device.socket.close();
-    QTRY_VERIFY(server->clients().isEmpty());
-}
-
-void TestCore::sleepIsInhibitedOnceWhileClientsAreConnected()
-{
-    screenSaver.calls.clear();
-    TestClient first(QStringLiteral("first")), second(QStringLiteral("second"));
-    QVERIFY(first.pair(*server) && second.pair(*server));
-    second.socket.close();
-    QTRY_COMPARE(server->clients().size(), 1);
-    QVERIFY(second.reconnect(server->port())); // 1 -> 2 -> 1 -> 2: still one inhibition
-    second.socket.close();
-    first.socket.close();
-    QTRY_VERIFY(server->clients().isEmpty());
-
-    const QString cookie = QString::number(screenSaver.nextCookie);
-    QCOMPARE(screenSaver.calls, (QStringList{QStringLiteral("Inhibit(Pavo Server,Pavo client connected)"),
-                                             QStringLiteral("UnInhibit(%1)").arg(cookie)}));
-    // The platform hears every change below two clients; the screen saver only the first and last.
-    QCOMPARE(platform->calls, (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("setActive(1)"),
-                                           QStringLiteral("setActive(1)"), QStringLiteral("setActive(0)")}));
-}
-
-void TestCore::preventSleepOffStillActivatesThePlatform()
-{
-    screenSaver.calls.clear();
-    Core::instance()->setPreventSleep(false);
-    TestClient device(QStringLiteral("sleepless"));
-    QVERIFY(device.pair(*server));
-    device.socket.close();
-    QTRY_VERIFY(server->clients().isEmpty());
-    Core::instance()->setPreventSleep(true);
-    QCOMPARE(screenSaver.calls, QStringList());
-    QCOMPARE(platform->calls, (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("setActive(0)")}));
-}
-
-void TestCore::applicationsSortByRecentUseOnlyWhileConnected()
-{
-    Core* core = Core::instance();
-    QSignalSpy sortedChanged(core, &Core::sortedAppsChanged);
-    TestApp* old = platform->addApp(QStringLiteral("old.desktop"), QStringLiteral("Old"));
-    TestApp* recent = platform->addApp(QStringLiteral("recent.desktop"), QStringLiteral("Recent"), true);
-    emit platform->installedAppsChanged();
-    QCOMPARE(sortedChanged.size(), 0); // nobody connected: nothing kept, nothing told
-
-    TestClient device(QStringLiteral("sorter"));
-    QVERIFY(device.pair(*server));
-    QCOMPARE(core->sortedApps(), (QVector<App*>{recent, old})); // refilled on demand
-    sortedChanged.clear();
-    emit platform->runningAppsChanged();
-    QCOMPARE(sortedChanged.size(), 1);
-    QCOMPARE(core->sortedApps(), (QVector<App*>{recent, old}));
-}
 
 QTEST_MAIN(TestCore)
 #include "testcore.moc"
