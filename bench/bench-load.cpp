@@ -46,6 +46,13 @@ qint64 residentKiB()
 }
 
 // Freed memory the allocator still holds is not a leak: hand it back before the reading.
+// Bytes the program holds on the heap: unlike resident memory, free pages the allocator keeps in
+// its arenas (one per thread) don't count, so growth here is memory still in use.
+qint64 heapInUseKiB()
+{
+    return qint64(mallinfo2().uordblks) / 1024;
+}
+
 qint64 trimmedResidentKiB()
 {
     malloc_trim(0);
@@ -188,6 +195,7 @@ int main(int argc, char** argv)
 
     int sent = 0;
     const std::vector<qint64> quiet = stream.run([&] { return ++sent >= QuietRequests; });
+    const qint64 heapBefore = heapInUseKiB();
     const qint64 before = trimmedResidentKiB();
 
     std::atomic<int> cycles{0};
@@ -217,6 +225,7 @@ int main(int argc, char** argv)
     QTimer::singleShot(500, &app, &QCoreApplication::quit);
     app.exec(); // deferred deletes of the closed connections
     const qint64 after = trimmedResidentKiB();
+    const qint64 heapAfter = heapInUseKiB();
 
     out << "load.cycles: " << cycles << " connections\n";
     out << "load.cycles_per_second: " << qRound(cycles / seconds) << " connections/s\n";
@@ -224,6 +233,9 @@ int main(int argc, char** argv)
     out << "quiet.p99: " << percentile(quiet, 0.99) / 1000.0 << " us\n";
     out << "load.median: " << percentile(loaded, 0.5) / 1000.0 << " us\n";
     out << "load.p99: " << percentile(loaded, 0.99) / 1000.0 << " us\n";
+    out << "heap.before: " << heapBefore << " KiB\n";
+    out << "heap.after: " << heapAfter << " KiB\n";
+    out << "heap.after_before.ratio: " << double(heapAfter) / heapBefore << "\n";
     out << "rss.before: " << before << " KiB\n";
     out << "rss.during: " << during << " KiB\n";
     out << "rss.after: " << after << " KiB\n";
