@@ -15,7 +15,8 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 if [ -z "${PAVO_RUN_BUS:-}" ]; then
-  exec env PAVO_RUN_BUS=1 dbus-run-session -- "$0" "$@"
+  # By its path from here: "$0" may be relative to where the script was started.
+  exec env PAVO_RUN_BUS=1 dbus-run-session -- "$PWD/tools/run.sh" "$@"
 fi
 
 work=$(mktemp -d)
