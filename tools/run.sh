@@ -25,7 +25,11 @@ trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$work"' EXIT
 
 Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x800x24 >"$work/display" 2>/dev/null &
 pids+=($!)
-until [ -s "$work/display" ]; do sleep 0.1; done
+xvfb=$!
+until [ -s "$work/display" ]; do
+  kill -0 "$xvfb" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
 export DISPLAY=:$(head -n 1 "$work/display")
 export QT_QPA_PLATFORM=xcb
 
