@@ -39,13 +39,11 @@ void showPlainly(QMessageBox* box)
         informative->setTextFormat(Qt::PlainText);
 }
 
-// Each dialog closes for good: the member forgets it then, and the next request makes a new one.
-template <typename Dialog> void showOnce(Dialog*& dialog, QObject* owner)
+// Each dialog closes for good: the next request makes a new one.
+template <typename Dialog> void showOnce(QPointer<Dialog>& dialog)
 {
-    if (!dialog) {
+    if (!dialog)
         dialog = new Dialog;
-        QObject::connect(dialog, &QObject::destroyed, owner, [&dialog] { dialog = nullptr; });
-    }
     dialog->show();
     dialog->raise();
 }
@@ -104,19 +102,19 @@ void UI::onCoreReady()
 
 void UI::showPreferences()
 {
-    showOnce(preferences, this);
+    showOnce(preferences);
 }
 
 void UI::showAboutBox()
 {
-    showOnce(aboutBox, this);
+    showOnce(aboutBox);
     if (Updater* updater = Updater::instance())
         updater->checkAndMaybeShowUI();
 }
 
 void UI::showWelcome()
 {
-    showOnce(welcome, this);
+    showOnce(welcome);
 }
 
 void UI::onClientCountChanged(int count)

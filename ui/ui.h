@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <QObject>
+#include <QPointer>
 
 class AboutBox;
 class Preferences;
@@ -32,7 +33,7 @@ private:
     QMenu menu;
     QAction* countAction = nullptr;
     QSystemTrayIcon* trayIcon = nullptr;
-    Preferences* preferences = nullptr;
-    AboutBox* aboutBox = nullptr;
-    WelcomeView* welcome = nullptr;
+    QPointer<Preferences> preferences;
+    QPointer<AboutBox> aboutBox;
+    QPointer<WelcomeView> welcome;
 };

@@ -122,10 +122,8 @@ void DefaultUpdater::onScheduledCheck(const Checker&)
 
 void DefaultUpdater::showDialog()
 {
-    if (!dialog) {
+    if (!dialog)
         dialog = new Dialog(this, QApplication::activeWindow());
-        connect(dialog, &QObject::destroyed, this, [this] { dialog = nullptr; });
-    }
     dialog->show();
 }
 

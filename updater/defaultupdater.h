@@ -75,7 +75,7 @@ private:
     QString downloadedFile_;
     Installer* installer_ = nullptr;
     Parser* parser_ = nullptr;
-    Dialog* dialog = nullptr;
+    QPointer<Dialog> dialog;
     QTimer* pollTimer;
 };
 

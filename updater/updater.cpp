@@ -33,7 +33,6 @@ QAction* Updater::getAction()
         action = new QAction(this);
         action->setMenuRole(QAction::ApplicationSpecificRole);
         connect(action, &QAction::triggered, this, &Updater::onUserAction);
-        connect(action, &QObject::destroyed, this, [this] { action = nullptr; });
         showStatus();
     }
     return action;
@@ -44,7 +43,6 @@ QPushButton* Updater::getButton()
     if (!button) {
         button = new QPushButton;
         connect(button, &QPushButton::clicked, this, &Updater::onUserAction);
-        connect(button, &QObject::destroyed, this, [this] { button = nullptr; });
         showStatus();
     }
     return button;
@@ -55,7 +53,6 @@ QLabel* Updater::getLabel()
     if (!label) {
         label = new QLabel;
         label->setTextFormat(Qt::PlainText);
-        connect(label, &QObject::destroyed, this, [this] { label = nullptr; });
         showStatus();
     }
     return label;

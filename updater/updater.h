@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QAction;
@@ -64,9 +65,9 @@ signals:
 private:
     void showStatus();
 
-    QAction* action = nullptr;
-    QPushButton* button = nullptr;
-    QLabel* label = nullptr;
+    QPointer<QAction> action;
+    QPointer<QPushButton> button;
+    QPointer<QLabel> label;
     bool automaticDownload_ = true;
     bool immediateInstallAndRelaunch_ = false;
     bool immediateInstall_ = false;
