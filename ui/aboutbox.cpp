@@ -1,21 +1,14 @@
 #include "ui/aboutbox.h"
 
-#include "http/vendor.h"
 #include "ui/clickablelabel.h"
-#include "ui/icons.h"
 #include "updater/updater.h"
 
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
-#include <QUrl>
 #include <QVBoxLayout>
-#include <QWindow>
 
 namespace {
 const QString AppName = QStringLiteral("Pavo Server");
-const QString IconPath = QStringLiteral(":/images/128/app.png");
 
 void useSmallerFont(QWidget* widget)
 {
@@ -25,7 +18,7 @@ void useSmallerFont(QWidget* widget)
 }
 } // namespace
 
-AboutBox::AboutBox(QWidget* parent) : QDialog(parent), iconLabel(new ClickableLabel)
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("About %1").arg(AppName));
@@ -35,8 +28,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent), iconLabel(new ClickableLa
     layout->setAlignment(Qt::AlignHCenter);
     layout->setContentsMargins(50, 25, 50, 25);
 
-    connect(iconLabel, &ClickableLabel::clicked, this, [] { QDesktopServices::openUrl(QUrl(PAVO_PRODUCT_URL)); });
-    layout->addWidget(iconLabel, 0, Qt::AlignHCenter);
+    layout->addWidget(new ClickableLabel, 0, Qt::AlignHCenter);
     auto* name = new QLabel(AppName);
     QFont bold = name->font();
     bold.setWeight(75);
@@ -68,17 +60,4 @@ void AboutBox::addUpdater(QVBoxLayout* layout)
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     useSmallerFont(button);
     layout->addWidget(button, 0, Qt::AlignHCenter);
-}
-
-void AboutBox::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    iconLabel->setPixmap(hidpiPixmap(IconPath, iconLabel->devicePixelRatioF()));
-    connect(windowHandle(), &QWindow::screenChanged, this, &AboutBox::onScreenChanged, Qt::UniqueConnection);
-}
-
-void AboutBox::onScreenChanged(QScreen* screen)
-{
-    if (screen)
-        iconLabel->setPixmap(hidpiPixmap(IconPath, screen->devicePixelRatio()));
 }

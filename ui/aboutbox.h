@@ -2,8 +2,6 @@
 
 #include <QDialog>
 
-class ClickableLabel;
-class QScreen;
 class QVBoxLayout;
 
 // Who made the program and whether it is up to date; the updater's label and button live here
@@ -14,12 +12,6 @@ class AboutBox : public QDialog
 public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void addUpdater(QVBoxLayout* layout);
-    void onScreenChanged(QScreen* screen);
-
-    ClickableLabel* iconLabel;
 };

@@ -2,7 +2,10 @@
 
 #include <QLabel>
 
-// A label that acts like a link: the application icon that leads to the product's web page.
+class QScreen;
+
+// A label that acts like a link: the application icon that leads to the product's web page,
+// drawn for the density of the screen its window is on.
 class ClickableLabel : public QLabel
 {
     Q_OBJECT
@@ -14,4 +17,8 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void onScreenChanged(QScreen* screen);
 };

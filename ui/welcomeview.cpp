@@ -1,25 +1,19 @@
 #include "ui/welcomeview.h"
 
-#include "http/vendor.h"
 #include "platform/platform.h"
 #include "server/core.h"
 #include "ui/clickablelabel.h"
 #include "ui/icons.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHostInfo>
 #include <QPushButton>
-#include <QScreen>
 #include <QSettings>
-#include <QUrl>
-#include <QWindow>
 
 namespace {
 const QString AppName = QStringLiteral("Pavo Server");
 const QString WelcomeKey = QStringLiteral("welcome");
-const QString IconPath = QStringLiteral(":/images/128/app.png");
 
 QLabel* titleLabel(const QString& text, const QPalette& palette)
 {
@@ -34,7 +28,7 @@ QLabel* titleLabel(const QString& text, const QPalette& palette)
 }
 } // namespace
 
-WelcomeView::WelcomeView() : iconLabel(new ClickableLabel)
+WelcomeView::WelcomeView()
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(AppName);
@@ -46,9 +40,7 @@ WelcomeView::WelcomeView() : iconLabel(new ClickableLabel)
     layout->setContentsMargins(30, 30, 30, 30);
     layout->setSpacing(30);
 
-    iconLabel->setPixmap(hidpiPixmap(IconPath, iconLabel->devicePixelRatioF()));
-    connect(iconLabel, &ClickableLabel::clicked, this, [] { QDesktopServices::openUrl(QUrl(PAVO_PRODUCT_URL)); });
-    layout->addWidget(iconLabel);
+    layout->addWidget(new ClickableLabel);
     layout->addLayout(buildText(available));
 }
 
@@ -97,16 +89,4 @@ QString WelcomeView::bodyText(bool available) const
     return tr("You can now connect your device to this %1 named <b>%2</b>.").arg(AppName, host) +
            QStringLiteral("<p><img src='") + tray + QStringLiteral("' style='vertical-align: bottom'>&nbsp; ") +
            tr("%1 lives as a tray icon on your menu bar.").arg(AppName) + QStringLiteral("<p>");
-}
-
-void WelcomeView::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    connect(windowHandle(), &QWindow::screenChanged, this, &WelcomeView::onScreenChanged, Qt::UniqueConnection);
-}
-
-void WelcomeView::onScreenChanged(QScreen* screen)
-{
-    if (screen)
-        iconLabel->setPixmap(hidpiPixmap(IconPath, screen->devicePixelRatio()));
 }

@@ -2,9 +2,6 @@
 
 #include <QDialog>
 
-class ClickableLabel;
-class QScreen;
-
 // Greets the user at start-up and says where the program lives; when the desktop integration
 // does not work yet, it says what the user has to do about it instead.
 class WelcomeView : public QDialog
@@ -16,13 +13,7 @@ public:
     // Whether the user asked not to be greeted again.
     static bool dismissed();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     QLayout* buildText(bool available);
     QString bodyText(bool available) const;
-    void onScreenChanged(QScreen* screen);
-
-    ClickableLabel* iconLabel;
 };
