@@ -61,8 +61,11 @@ int main(int argc, char* argv[])
     static_cast<updater::DefaultUpdater*>(Updater::instance())->setFeedUrl(QUrl(QStringLiteral("http://127.0.0.1:1/")));
 
     UI ui;
-    QTest::qWaitFor([] { return Core::instance()->server() != nullptr; });
-    QTest::qWaitFor([] { return shownWindow<QDialog>() != nullptr; });
+    // Without them every later step would use a window that is not there.
+    if (!QTest::qWaitFor([] { return Core::instance()->server() != nullptr; }))
+        qFatal("The core did not become ready");
+    if (!QTest::qWaitFor([] { return shownWindow<QDialog>() != nullptr; }))
+        qFatal("The welcome did not open");
     shoot(shownWindow<QDialog>(), QStringLiteral("welcome"));
     shownWindow<QDialog>()->close();
 
