@@ -215,12 +215,14 @@ QPixmap GNOMEPlatform::fileTypeIcon(const QString& suffix, int size)
     // The suffix comes from a client: it names a type, never a place.
     if (suffix.contains(QLatin1Char('/')) || suffix.contains(QChar(0)))
         return {};
+    // Kept per type, not per suffix: a client can send endless suffixes, but there are only so
+    // many types.
     static QHash<QString, QIcon> cache;
-    auto cached = cache.find(suffix);
-    if (cached == cache.end()) {
-        const QString name = QStringLiteral("file.") + suffix;
-        cached = cache.insert(suffix, mimeIcon(QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension)));
-    }
+    const QMimeType type =
+        QMimeDatabase().mimeTypeForFile(QStringLiteral("file.") + suffix, QMimeDatabase::MatchExtension);
+    auto cached = cache.find(type.name());
+    if (cached == cache.end())
+        cached = cache.insert(type.name(), mimeIcon(type));
     return cached->pixmap(size, size);
 }
 

@@ -20,6 +20,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <malloc.h>
+
 #include <memory>
 
 namespace {
@@ -364,6 +366,11 @@ private slots:
         for (const QString& suffix : {QString("../../x"), "txt" + QString(QChar(0)) + "/x", "a" + QString(QChar(0))})
             QVERIFY(platform->fileTypeIcon(suffix, 16).isNull());
         QCOMPARE(QDir(environment.home()).entryList(QDir::AllEntries | QDir::Hidden), before);
+        // Endless made-up suffixes are one unknown type: what is kept for them doesn't grow.
+        const size_t heap = mallinfo2().uordblks;
+        for (int i = 0; i < 20000; ++i)
+            platform->fileTypeIcon("x" + QString::number(i), 16);
+        QVERIFY(mallinfo2().uordblks < heap + 512 * 1024);
 
         const QString tall = environment.saveImage("tall.png", Qt::blue, QSize(10, 3000));
         QCOMPARE(platform->filePreview(tall, 100, 0).height(), LargestPreviewEdge);
