@@ -5,6 +5,7 @@
 // own, as they would on other machines: on the server's thread their own handshakes would make
 // most of the admitted devices' wait.
 
+#include "bench/residentmemory.h"
 #include "server/core.h"
 #include "server/protocol.h"
 #include "server/server.h"
@@ -13,7 +14,6 @@
 #include "tests/support/testenvironment.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QTextStream>
@@ -34,18 +34,6 @@ constexpr int Cycles = 10000;
 constexpr int QuietRequests = 5000;
 const QString SilentDevice = QStringLiteral("bench-silent");
 
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
-// Freed memory the allocator still holds is not a leak: hand it back before the reading.
 // Bytes the program holds on the heap: unlike resident memory, free pages the allocator keeps in
 // its arenas (one per thread) don't count, so growth here is memory still in use.
 qint64 heapInUseKiB()
@@ -53,6 +41,7 @@ qint64 heapInUseKiB()
     return qint64(mallinfo2().uordblks) / 1024;
 }
 
+// Freed memory the allocator still holds is not a leak: hand it back before the reading.
 qint64 trimmedResidentKiB()
 {
     malloc_trim(0);

@@ -4,12 +4,12 @@
 // own, in a network namespace, so that nothing it asks of the web service leaves the machine:
 //   bash tests/support/with-avahi.sh dbus-run-session -- build/bench/bench-program
 
+#include "bench/residentmemory.h"
 #include "tests/support/testclient.h"
 #include "tests/support/testenvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QSystemTrayIcon>
@@ -32,17 +32,6 @@ struct Figures
     qint64 idleKiB = 0;
     qint64 connectedKiB = 0;
 };
-
-qint64 residentKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
 
 // The program keeps its last port only when it lies in the dynamic range.
 quint16 freePort()
@@ -80,10 +69,11 @@ Figures measure(const QString& program, const QStringList& arguments, quint16 po
     clock.start();
     process.start(program, arguments);
     process.waitForStarted();
-    QTest::qWaitFor([port] { return accepts(port); }, 30000);
+    if (!QTest::qWaitFor([port] { return accepts(port); }, 30000))
+        qWarning("%s never listened on port %d", qPrintable(program), port);
     figures.startMs = clock.elapsed();
     QTest::qWait(IdleMs);
-    figures.idleKiB = residentKiB(process.processId());
+    figures.idleKiB = residentKiB(QString::number(process.processId()));
 
     std::vector<std::unique_ptr<TestClient>> clients;
     for (int i = 0; i < Devices; ++i) {
@@ -93,7 +83,7 @@ Figures measure(const QString& program, const QStringList& arguments, quint16 po
             qWarning("Device %d was not admitted", i);
     }
     QTest::qWait(IdleMs);
-    figures.connectedKiB = residentKiB(process.processId());
+    figures.connectedKiB = residentKiB(QString::number(process.processId()));
     clients.clear();
     process.terminate();
     process.waitForFinished();
@@ -108,7 +98,8 @@ int runBaseline(int argc, char* argv[])
     tray.show();
     QWebSocketServer server(QStringLiteral("baseline"), QWebSocketServer::NonSecureMode);
     QList<QWebSocket*> connections;
-    QObject::connect(&server, &QWebSocketServer::newConnection, [&] { connections.append(server.nextPendingConnection()); });
+    QObject::connect(&server, &QWebSocketServer::newConnection,
+                     [&] { connections.append(server.nextPendingConnection()); });
     server.listen(QHostAddress::Any, quint16(QString::fromLatin1(argv[2]).toUInt()));
     return app.exec();
 }
