@@ -8,6 +8,7 @@
 #include "platform/gnomeapp.h"
 #include "platform/gnomeiconlookup.h"
 #include "platform/imagepreview.h"
+#include "platform/regularfile.h"
 #include "updater/checker.h"
 #include "updater/defaultupdater.h"
 #include "updater/installer.h"
@@ -21,6 +22,7 @@
 #include <QMetaEnum>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QUrl>
 #include <QtDebug>
 
 namespace {
@@ -29,20 +31,29 @@ QJsonArray jsonArray(const QByteArray& json)
     return QJsonDocument::fromJson(json).array();
 }
 
-QIcon mimeIcon(const QMimeType& type)
+bool isFolder(const QMimeType& type)
+{
+    return type.inherits(QStringLiteral("inode/directory"));
+}
+
+QIcon themeIcon(const QMimeType& type)
 {
     if (QIcon::hasThemeIcon(type.iconName()))
         return QIcon::fromTheme(type.iconName());
     if (QIcon::hasThemeIcon(type.genericIconName()))
         return QIcon::fromTheme(type.genericIconName());
-    return QIcon::fromTheme(type.inherits(QStringLiteral("inode/directory")) ? QStringLiteral("folder")
-                                                                             : QStringLiteral("text-x-generic"));
+    return QIcon::fromTheme(isFolder(type) ? QStringLiteral("folder") : QStringLiteral("text-x-generic"));
 }
 
-// A desktop command reads an argument that starts with "-" as one of its options.
-QString notAnOption(const QString& path)
+// The content decides only for a regular file; anything else goes by its name and is never opened.
+QMimeType fileType(const QString& path)
 {
-    return path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
+    const QMimeDatabase types;
+    if (QFileInfo(path).isDir())
+        return types.mimeTypeForName(QStringLiteral("inode/directory"));
+    if (const std::unique_ptr<QFile> file = openRegularFile(path))
+        return types.mimeTypeForFileNameAndData(path, file.get());
+    return types.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
 }
 
 // The role as the extension names it, with a lower-case first letter allowed; -1 when unknown.
@@ -207,7 +218,7 @@ QPixmap GNOMEPlatform::filePreview(const QString& path, int width, int)
 
 QPixmap GNOMEPlatform::fileIcon(const QString& path, int size)
 {
-    return mimeIcon(QMimeDatabase().mimeTypeForFile(path)).pixmap(size, size);
+    return themeIcon(fileType(path)).pixmap(size, size);
 }
 
 QPixmap GNOMEPlatform::fileTypeIcon(const QString& suffix, int size)
@@ -222,14 +233,20 @@ QPixmap GNOMEPlatform::fileTypeIcon(const QString& suffix, int size)
         QMimeDatabase().mimeTypeForFile(QStringLiteral("file.") + suffix, QMimeDatabase::MatchExtension);
     auto cached = cache.find(type.name());
     if (cached == cache.end())
-        cached = cache.insert(type.name(), mimeIcon(type));
+        cached = cache.insert(type.name(), themeIcon(type));
     return cached->pixmap(size, size);
 }
 
 void GNOMEPlatform::openFile(const QString& path, const QString& appId)
 {
+    // As a URL, a path can be neither an option of the command nor a name relative to our folder.
+    if (!QFileInfo(path).isAbsolute() || !QFileInfo::exists(path)) {
+        qWarning() << "Not an existing file:" << path;
+        return;
+    }
+    const QString url = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
     if (appId.isEmpty()) {
-        QProcess::startDetached(QStringLiteral("xdg-open"), {notAnOption(path)});
+        QProcess::startDetached(QStringLiteral("xdg-open"), {url});
         return;
     }
     // No desktop entry id starts with "-"; gtk-launch would take it for an option.
@@ -237,7 +254,7 @@ void GNOMEPlatform::openFile(const QString& path, const QString& appId)
         qWarning() << "Not an application id:" << appId;
         return;
     }
-    QProcess::startDetached(QStringLiteral("gtk-launch"), {appId, notAnOption(path)});
+    QProcess::startDetached(QStringLiteral("gtk-launch"), {appId, url});
 }
 
 void GNOMEPlatform::invoke(const QString& method)

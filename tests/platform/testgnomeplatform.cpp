@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <malloc.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -340,21 +341,27 @@ private slots:
         QVERIFY(QDir().rmdir(autostart));
     }
 
+    // Only an existing absolute path is opened, handed over as a URL: never an option or a name
+    // relative to the program's folder.
     void openFileStartsADesktopCommand()
     {
         platform = std::make_unique<GNOMEPlatform>();
         const QString log = environment.home() + "/opened";
-        auto opened = [&](int count) { return fileContent(log).count('\n') == count; };
-        platform->openFile("/home/a b.txt", QString());
-        QTRY_VERIFY(opened(1));
-        platform->openFile("--help", QString()); // a path like an option stays a path
-        QTRY_VERIFY(opened(2));
+        const QString file = environment.writeFile("a b#1.txt", "text");
+        const QString url = "file://" + environment.home() + "/a%20b%231.txt";
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Not an application id"));
-        platform->openFile("/a.txt", "--gtk-module=x"); // an id like an option is refused
-        platform->openFile("--gtk-module=x", Editor);
-        QTRY_VERIFY(opened(3));
-        QCOMPARE(fileContent(log), QByteArray("xdg-open [/home/a b.txt]\nxdg-open [./--help]\n"
-                                              "gtk-launch [editor.desktop] [./--gtk-module=x]\n"));
+        platform->openFile(file, "--gtk-module=x");
+        for (const QString& refused : {QString(), QString("--help"), QString("a b#1.txt"), file + ".missing"}) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Not an existing file"));
+            platform->openFile(refused, Editor);
+        }
+        QDir::setCurrent(environment.home()); // where the relative name would be found
+        platform->openFile(file, QString());
+        QTRY_COMPARE(fileContent(log).count('\n'), 1);
+        platform->openFile(file, Editor);
+        QTRY_COMPARE(fileContent(log).count('\n'), 2);
+        QCOMPARE(fileContent(log), ("xdg-open [" + url + "]\ngtk-launch [editor.desktop] [" + url + "]\n").toUtf8());
+        QDir::setCurrent(QCoreApplication::applicationDirPath());
     }
 
     void fileIconsAndPreviews()
@@ -377,6 +384,16 @@ private slots:
         const QImage textIcon = platform->filePreview(environment.writeFile("notes.txt", "plain text"), 8, 0).toImage();
         QCOMPARE(textIcon.size(), QSize(8, 8));
         QCOMPARE(textIcon.pixelColor(0, 0), QColor(Qt::gray)); // the icon of its type
+
+        // Only regular files are read: a pipe nobody writes to is named, not opened.
+        const QString fifo = environment.home() + "/fifo";
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString& path : {fifo, fifo + ".missing"}) {
+            QElapsedTimer clock;
+            clock.start();
+            QVERIFY(!platform->fileIcon(path, 32).isNull() && !platform->filePreview(path, 32, 0).isNull());
+            QVERIFY(clock.elapsed() < 100);
+        }
     }
 
     // Last, as the core is one per program: a client admitted by the core on a GNOME platform.
