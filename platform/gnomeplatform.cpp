@@ -14,6 +14,7 @@
 #include "updater/installer.h"
 
 #include <QCoreApplication>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
@@ -43,6 +44,18 @@ QIcon themeIcon(const QMimeType& type)
     if (QIcon::hasThemeIcon(type.genericIconName()))
         return QIcon::fromTheme(type.genericIconName());
     return QIcon::fromTheme(isFolder(type) ? QStringLiteral("folder") : QStringLiteral("text-x-generic"));
+}
+
+// A system without an icon theme still has the framework's own file and folder pictures; a
+// client that asks for an icon always gets one.
+QPixmap typePixmap(const QIcon& themed, const QMimeType& type, int size)
+{
+    const QPixmap pixmap = themed.pixmap(size, size);
+    if (!pixmap.isNull())
+        return pixmap;
+    return QFileIconProvider()
+        .icon(isFolder(type) ? QFileIconProvider::Folder : QFileIconProvider::File)
+        .pixmap(size, size);
 }
 
 // The content decides only for a regular file; anything else goes by its name and is never opened.
@@ -218,7 +231,8 @@ QPixmap GNOMEPlatform::filePreview(const QString& path, int width, int)
 
 QPixmap GNOMEPlatform::fileIcon(const QString& path, int size)
 {
-    return themeIcon(fileType(path)).pixmap(size, size);
+    const QMimeType type = fileType(path);
+    return typePixmap(themeIcon(type), type, size);
 }
 
 QPixmap GNOMEPlatform::fileTypeIcon(const QString& suffix, int size)
@@ -234,7 +248,7 @@ QPixmap GNOMEPlatform::fileTypeIcon(const QString& suffix, int size)
     auto cached = cache.find(type.name());
     if (cached == cache.end())
         cached = cache.insert(type.name(), themeIcon(type));
-    return cached->pixmap(size, size);
+    return typePixmap(*cached, type, size);
 }
 
 void GNOMEPlatform::openFile(const QString& path, const QString& appId)

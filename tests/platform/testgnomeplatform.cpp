@@ -385,6 +385,12 @@ private slots:
         QCOMPARE(textIcon.size(), QSize(8, 8));
         QCOMPARE(textIcon.pixelColor(0, 0), QColor(Qt::gray)); // the icon of its type
 
+        // With no icon theme at all, as on a system without a desktop: the framework's own pictures.
+        const QStringList themes = QIcon::themeSearchPaths();
+        QIcon::setThemeSearchPaths({});
+        QVERIFY(!platform->fileTypeIcon("txt", 32).isNull() && !platform->fileIcon(environment.home(), 32).isNull());
+        QIcon::setThemeSearchPaths(themes);
+
         // Only regular files are read: a pipe nobody writes to is named, not opened.
         const QString fifo = environment.home() + "/fifo";
         QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
