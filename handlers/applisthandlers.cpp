@@ -24,8 +24,10 @@ QPixmap appIconPixmap(const QIcon& icon, int size, qreal devicePixelRatio)
     return pixmap.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
-void InstalledAppsHandler::handle(const QJsonObject&, QWebSocket* connection)
+void InstalledAppsHandler::handle(const QJsonObject& request, QWebSocket* connection)
 {
+    if (heldForFirstState(request, connection))
+        return;
     QJsonArray apps;
     for (const App* app : Core::instance()->sortedApps()) {
         QJsonObject entry{{Key::Id, app->id()}, {Key::Name, app->name()}};
@@ -36,8 +38,10 @@ void InstalledAppsHandler::handle(const QJsonObject&, QWebSocket* connection)
     server->sendJson(connection, {{Key::Method, method()}, {Key::Apps, apps}});
 }
 
-void CurrentAppHandler::handle(const QJsonObject&, QWebSocket* connection)
+void CurrentAppHandler::handle(const QJsonObject& request, QWebSocket* connection)
 {
+    if (heldForFirstState(request, connection))
+        return;
     QJsonObject reply{{Key::Method, method()}};
     if (const App* app = platform()->currentApp())
         reply.insert(Key::Id, app->id());
@@ -46,6 +50,8 @@ void CurrentAppHandler::handle(const QJsonObject&, QWebSocket* connection)
 
 void AppIconHandler::handle(const QJsonObject& request, QWebSocket* connection)
 {
+    if (heldForFirstState(request, connection))
+        return;
     const App* app = requestedApp(request, false);
     const int size = request.value(Key::Size).toInt();
     if (!app || !isServedIconSize(size))

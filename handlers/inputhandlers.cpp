@@ -24,6 +24,8 @@ void KeySequenceHandler::handle(const QJsonObject& request, QWebSocket*)
 
 void FocusValueHandler::handle(const QJsonObject& request, QWebSocket* connection)
 {
+    if (heldForFirstState(request, connection))
+        return;
     App* app = requestedApp(request, true);
     if (!app)
         return;

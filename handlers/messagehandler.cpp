@@ -7,6 +7,9 @@
 #include <QBuffer>
 #include <QPixmap>
 #include <QTimer>
+#include <QWebSocket>
+
+#include <utility>
 
 namespace {
 constexpr int SmallestIconSize = 16;
@@ -27,6 +30,30 @@ void MessageHandler::registerWithServer()
 void MessageHandler::push()
 {
     server->runHandler(this);
+}
+
+bool MessageHandler::heldForFirstState(const QJsonObject& request, QWebSocket* connection)
+{
+    Platform* desktop = platform();
+    if (!desktop->awaitsFirstState())
+        return false;
+    if (held.isEmpty())
+        connect(desktop, &Platform::firstStateArrived, this, &MessageHandler::handleHeld);
+    // A push and the pushes that follow it while waiting would all bring the same answer.
+    const QPair<QJsonObject, QPointer<QWebSocket>> kept(request, connection);
+    if (!held.contains(kept))
+        held.append(kept);
+    return true;
+}
+
+void MessageHandler::handleHeld()
+{
+    disconnect(platform(), &Platform::firstStateArrived, this, &MessageHandler::handleHeld);
+    // A device that left or was forgotten meanwhile is owed nothing.
+    for (const auto& [request, connection] : std::exchange(held, {})) {
+        if (connection && server->clients().contains(connection))
+            handle(request, connection);
+    }
 }
 
 Platform* MessageHandler::platform()

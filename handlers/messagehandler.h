@@ -4,7 +4,10 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QPair>
+#include <QPointer>
 #include <QString>
+#include <QVector>
 
 class App;
 class Platform;
@@ -36,9 +39,16 @@ protected:
     static bool isServedIconSize(int size);
     static Server::Attachment pngAttachment(const QPixmap& pixmap);
     static Server::Attachment jsonAttachment(const QByteArray& json) { return {Server::Json, json}; }
+    // For handlers that read the desktop's state: while the desktop side is being switched on, the
+    // request is kept and handled again once its first state has arrived, so that a client asking
+    // right after it connected does not see the empty desktop of one that is off. True when kept.
+    bool heldForFirstState(const QJsonObject& request, QWebSocket* connection);
 
     Server* const server;
 
 private:
+    void handleHeld();
+
     const QString methodCode;
+    QVector<QPair<QJsonObject, QPointer<QWebSocket>>> held;
 };

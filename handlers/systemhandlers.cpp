@@ -9,6 +9,8 @@
 void StateHandler::getOrSet(const QJsonObject& request, QWebSocket* connection, const std::function<QJsonValue()>& get,
                             const std::function<void(const QJsonValue&)>& set)
 {
+    if (heldForFirstState(request, connection))
+        return;
     if (request.contains(Key::Value))
         set(request.value(Key::Value));
     else
@@ -51,7 +53,9 @@ void ScreenLockHandler::handle(const QJsonObject& request, QWebSocket* connectio
         });
 }
 
-void UnsupportedHandler::handle(const QJsonObject&, QWebSocket* connection)
+void UnsupportedHandler::handle(const QJsonObject& request, QWebSocket* connection)
 {
+    if (heldForFirstState(request, connection))
+        return;
     sendValue(connection, QJsonArray::fromStringList(platform()->unsupportedFeatures()));
 }

@@ -27,6 +27,8 @@
 #include <QtDebug>
 
 namespace {
+constexpr int FirstStateWaitMs = 2000;
+
 QJsonArray jsonArray(const QByteArray& json)
 {
     return QJsonDocument::fromJson(json).array();
@@ -87,6 +89,9 @@ GNOMEPlatform::GNOMEPlatform(QObject* parent)
     // A failed installation leaves the status where it was; without the probe the program would
     // never become ready.
     connect(updater->installer(), &updater::Installer::error, this, &GNOMEPlatform::probe);
+    firstStateDeadline.setSingleShot(true);
+    firstStateDeadline.setInterval(FirstStateWaitMs);
+    connect(&firstStateDeadline, &QTimer::timeout, this, &GNOMEPlatform::endAwaitingFirstState);
 }
 
 QString GNOMEPlatform::scriptsDirectory()
@@ -174,13 +179,17 @@ void GNOMEPlatform::setActive(bool active)
 
 void GNOMEPlatform::activate()
 {
+    startAwaitingFirstState();
     Promise<QByteArray>* enabling = runScript(QStringLiteral("enable-extension"));
     connect(enabling, &BasePromise::resolve, this, [this] {
         whenFinished(this, proxy->invokeString(QStringLiteral("version")),
                      [this](bool answered) { onActivationAnswer(answered); });
     });
-    connect(enabling, &BasePromise::reject, this,
-            [](const QString& message) { qWarning() << "Cannot enable the shell extension:" << message; });
+    connect(enabling, &BasePromise::reject, this, [this, activation = activations](const QString& message) {
+        qWarning() << "Cannot enable the shell extension:" << message;
+        if (activation == activations)
+            endAwaitingFirstState();
+    });
 }
 
 void GNOMEPlatform::onActivationAnswer(bool answered)
@@ -190,6 +199,7 @@ void GNOMEPlatform::onActivationAnswer(bool answered)
         return;
     available = answered;
     if (!answered) {
+        endAwaitingFirstState();
         checkExtension();
         emit needPermissions();
         return;
@@ -205,9 +215,45 @@ void GNOMEPlatform::onActivationAnswer(bool answered)
 
 void GNOMEPlatform::deactivate()
 {
+    endAwaitingFirstState();
     proxy->disconnect(this);
     runScript(QStringLiteral("disable-extension"));
     clearApps();
+}
+
+void GNOMEPlatform::startAwaitingFirstState()
+{
+    ++activations;
+    firstStateOwed = 0;
+    awaitingFirstState = true;
+    firstStateDeadline.start();
+}
+
+void GNOMEPlatform::endAwaitingFirstState()
+{
+    if (!awaitingFirstState)
+        return;
+    awaitingFirstState = false;
+    firstStateDeadline.stop();
+    emit firstStateArrived();
+}
+
+// Like whenAnswered; a query made while the first state is awaited is owed to it, answered or not.
+// Queries that a reply makes are owed before that reply is counted, so a chain is waited for whole.
+template <typename Handler> void GNOMEPlatform::whenQueried(const QDBusPendingCall& call, Handler handler)
+{
+    const int owedTo = awaitingFirstState ? activations : 0;
+    if (owedTo)
+        ++firstStateOwed;
+    auto* watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, owedTo, handler](QDBusPendingCallWatcher* watcher) {
+                watcher->deleteLater();
+                if (!watcher->isError())
+                    handler(watcher->reply().arguments());
+                if (owedTo == activations && awaitingFirstState && --firstStateOwed == 0)
+                    endAwaitingFirstState();
+            });
 }
 
 void GNOMEPlatform::onDataChanged(const QString& query)
@@ -293,13 +339,13 @@ void GNOMEPlatform::setVolumeMute(bool muted)
 
 void GNOMEPlatform::dbus_currentApp()
 {
-    whenAnswered(this, proxy->currentApp(),
-                 [this](const QVariantList& reply) { setCurrentApp(app(reply.value(0).toString())); });
+    whenQueried(proxy->currentApp(),
+                [this](const QVariantList& reply) { setCurrentApp(app(reply.value(0).toString())); });
 }
 
 void GNOMEPlatform::dbus_installedApps()
 {
-    whenAnswered(this, proxy->installedApps(), [this](const QVariantList& reply) {
+    whenQueried(proxy->installedApps(), [this](const QVariantList& reply) {
         mergeInstalledApps(reply.value(0).toString().toUtf8());
         dbus_runningApps();
         dbus_currentApp();
@@ -308,15 +354,15 @@ void GNOMEPlatform::dbus_installedApps()
 
 void GNOMEPlatform::dbus_runningApps()
 {
-    whenAnswered(this, proxy->runningApps(),
-                 [this](const QVariantList& reply) { reconcileRunningApps(reply.value(0).toString().toUtf8()); });
+    whenQueried(proxy->runningApps(),
+                [this](const QVariantList& reply) { reconcileRunningApps(reply.value(0).toString().toUtf8()); });
 }
 
 void GNOMEPlatform::dbus_a11y_focused()
 {
     if (!currentApp())
         return;
-    whenAnswered(this, proxy->focusedElement(currentApp()->id()), [this](const QVariantList& reply) {
+    whenQueried(proxy->focusedElement(currentApp()->id()), [this](const QVariantList& reply) {
         App* focused = currentApp();
         if (!focused)
             return;
@@ -330,7 +376,7 @@ void GNOMEPlatform::dbus_a11y_focused()
 
 void GNOMEPlatform::dbus_volumeLevel()
 {
-    whenAnswered(this, proxy->volumeLevel(), [this](const QVariantList& reply) {
+    whenQueried(proxy->volumeLevel(), [this](const QVariantList& reply) {
         volume = reply.value(0).toInt();
         emit volumeChanged();
     });
@@ -338,7 +384,7 @@ void GNOMEPlatform::dbus_volumeLevel()
 
 void GNOMEPlatform::dbus_volumeMute()
 {
-    whenAnswered(this, proxy->volumeMute(), [this](const QVariantList& reply) {
+    whenQueried(proxy->volumeMute(), [this](const QVariantList& reply) {
         muted = reply.value(0).toInt() != 0;
         emit volumeMuteChanged();
     });
@@ -346,7 +392,7 @@ void GNOMEPlatform::dbus_volumeMute()
 
 void GNOMEPlatform::dbus_unsupportedFeatures()
 {
-    whenAnswered(this, proxy->unsupportedFeatures(), [this](const QVariantList& reply) {
+    whenQueried(proxy->unsupportedFeatures(), [this](const QVariantList& reply) {
         unsupported = reply.value(0).toStringList();
         emit unsupportedChanged();
     });
@@ -354,7 +400,7 @@ void GNOMEPlatform::dbus_unsupportedFeatures()
 
 void GNOMEPlatform::dbus_screenLocked()
 {
-    whenAnswered(this, proxy->screenLocked(), [this](const QVariantList& reply) {
+    whenQueried(proxy->screenLocked(), [this](const QVariantList& reply) {
         locked = reply.value(0).toBool();
         emit screenLockChanged();
     });

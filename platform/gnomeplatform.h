@@ -3,7 +3,10 @@
 #include "platform/platform.h"
 #include "updater/updater.h"
 
+#include <QTimer>
+
 class OrgOsmundaPavoExtensionInterface;
+class QDBusPendingCall;
 template <typename T> class Promise;
 
 namespace updater {
@@ -52,6 +55,7 @@ public:
     void mediaPlayPause() override { invoke(QStringLiteral("mediaPlayPause")); }
     bool screenLocked() override { return locked; }
     bool isAvailable() override { return available; }
+    bool awaitsFirstState() const override { return awaitingFirstState; }
 
 private slots:
     // Found by name from the extension's dataChanged argument.
@@ -70,6 +74,9 @@ private:
     void activate();
     void onActivationAnswer(bool answered);
     void deactivate();
+    void startAwaitingFirstState();
+    void endAwaitingFirstState();
+    template <typename Handler> void whenQueried(const QDBusPendingCall& call, Handler handler);
     void onDataChanged(const QString& query);
     void mergeInstalledApps(const QByteArray& json);
     void reconcileRunningApps(const QByteArray& json);
@@ -84,4 +91,10 @@ private:
     int volume = 0;
     bool muted = false;
     bool locked = false;
+    // The first state after an activation: the answers still owed to it and the activation they
+    // belong to. Requests held for it wait no longer than the deadline.
+    bool awaitingFirstState = false;
+    int activations = 0;
+    int firstStateOwed = 0;
+    QTimer firstStateDeadline;
 };

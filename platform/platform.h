@@ -51,6 +51,9 @@ public:
     virtual void mediaPlayPause() = 0;
     virtual bool screenLocked() = 0;
     virtual bool isAvailable() = 0;
+    // True while the desktop side is being switched on and its first state has not arrived: until
+    // then the getters and the registry show a desktop that is off.
+    virtual bool awaitsFirstState() const { return false; }
 
 signals:
     void ready();
@@ -66,6 +69,8 @@ signals:
     void screenLockChanged();
     void unsupportedChanged();
     void needPermissions();
+    // The wait that awaitsFirstState reports is over: the state arrived, or never will.
+    void firstStateArrived();
 
 protected:
     // Takes ownership; the application is listed once, in the order added.

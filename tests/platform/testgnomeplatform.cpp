@@ -133,6 +133,7 @@ private slots:
     void cleanup()
     {
         platform.reset();
+        extension.unanswered.clear();
         extension.apply({{"installedApps", QJsonArray()}, {"runningApps", QJsonArray()}, {"currentApp", QString()}});
     }
 
@@ -252,6 +253,20 @@ private slots:
         extension.apply({{"volumeLevel", 90}, {"runningApps", QJsonArray{Editor}}});
         QCOMPARE(queriesCaused(), QStringList());
         QCOMPARE(platform->volumeLevel(), 35);
+    }
+
+    // A shell that stops answering holds requests for the desktop's first state two seconds at most.
+    void firstStateIsAwaitedTwoSecondsAtMost()
+    {
+        startPlatform();
+        extension.unanswered = QStringList{"volumeLevel"};
+        QSignalSpy arrived(platform.get(), &Platform::firstStateArrived);
+        QElapsedTimer clock;
+        clock.start();
+        platform->setActive(true);
+        QVERIFY(platform->awaitsFirstState());
+        QVERIFY(arrived.wait(3000));
+        QVERIFY(clock.elapsed() >= 1900 && !platform->awaitsFirstState()); // a coarse timer may be 5% early
     }
 
     void actionsReachTheExtension()
@@ -407,14 +422,39 @@ private slots:
     {
         extension.apply({{"installedApps", QJsonArray{appEntry(Editor, "Editor", icon), appEntry(Terminal, "T", icon)}},
                          {"runningApps", QJsonArray{Terminal}},
-                         {"currentApp", Terminal}});
+                         {"currentApp", Terminal},
+                         {"volumeLevel", 64}});
         QSignalSpy ready(Core::instance(), &Core::ready);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Update check failed"));
         Core::instance()->start();
         QVERIFY(ready.wait());
-        QSignalSpy current(Core::instance()->platform(), &Platform::currentAppChanged);
-        QVERIFY(device.pair(*Core::instance()->server()));
-        QVERIFY(current.wait()); // the extension is on and the applications are known
+        Server* server = Core::instance()->server();
+
+        // A device that leaves while its request waits for the desktop to be switched on is owed nothing.
+        TestClient leaving("leaving");
+        QVERIFY(leaving.pair(*server));
+        leaving.send(request(Method::InstalledApps));
+        QVERIFY(leaving.leave());
+        QTRY_VERIFY(server->clients().isEmpty());
+
+        // The first answers on a fresh connection wait for the desktop's state instead of showing one
+        // that is off: no applications, volume 0, no icon at all.
+        QVERIFY(device.pair(*server));
+        const QJsonObject icon = request(Method::AppIcon, {{Key::Id, Editor}, {Key::Size, 16}});
+        for (const QJsonObject& asked : {request(Method::InstalledApps), request(Method::Volume), icon})
+            device.send(asked);
+        QMap<QString, QJsonObject> first;
+        while (first.size() < 3) {
+            const QJsonObject answer = device.nextJson();
+            QVERIFY(!answer.isEmpty());
+            const QString method = answer.value(Key::Method).toString();
+            if (QStringList{Method::InstalledApps, Method::Volume, Method::AppIcon}.contains(method) &&
+                !first.contains(method))
+                first.insert(method, answer);
+        }
+        QCOMPARE(first.value(Method::InstalledApps).value(Key::Apps).toArray().size(), 2);
+        QCOMPARE(first.value(Method::Volume).value(Key::Value).toInt(), 64);
+        QCOMPARE(first.value(Method::AppIcon), icon);
 
         // Roles as the shell names them: with a lower-case first letter, one we do not know, none.
         auto focus = [this](const QJsonArray& element) {

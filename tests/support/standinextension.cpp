@@ -55,6 +55,8 @@ void StandInExtension::record(const QString& method, const QStringList& argument
     const QString call = method + QLatin1Char('(') + arguments.join(QLatin1Char(',')) + QLatin1Char(')');
     calls.append(call);
     emit called(call);
+    if (unanswered.contains(method))
+        setDelayedReply(true);
 }
 
 void StandInExtension::appCommand(const QString& id, const QString& command)

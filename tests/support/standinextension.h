@@ -32,6 +32,8 @@ public:
 
     // Calls received, as "name(argument,argument)".
     QStringList calls;
+    // Methods whose calls get no answer, as from a shell that hangs.
+    QStringList unanswered;
 
 signals:
     Q_SCRIPTABLE void dataChanged(const QString& methodName);
