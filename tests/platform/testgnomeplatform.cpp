@@ -309,6 +309,10 @@ private slots:
         QCOMPARE(colour("tool"), QColor(Qt::red));
         QCOMPARE(lookup.find("missing", "named-after-id.desktop").name(), QStringLiteral("named-after-id"));
         QVERIFY(lookup.find("missing", Editor).isNull());
+        const QString fifo = environment.home() + "/pixmaps/pipe.png";
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(lookup.find(fifo, Editor).isNull() && lookup.find("pipe", Editor).isNull() &&
+                lookup.find("", fifo + ".desktop").isNull());
     }
 
     // A failing script's complaint reaches the log.
