@@ -14,6 +14,9 @@
 namespace {
 constexpr int SmallestIconSize = 16;
 constexpr int LargestIconSize = 1024;
+// Requests kept per handler while the desktop is switched on; a device that sends more gets the
+// rest answered at once rather than filling memory.
+constexpr int MostHeldRequests = 256;
 } // namespace
 
 MessageHandler::MessageHandler(Server* server, const QString& method)
@@ -35,11 +38,11 @@ void MessageHandler::push()
 bool MessageHandler::heldForFirstState(const QJsonObject& request, QWebSocket* connection)
 {
     Platform* desktop = platform();
-    if (!desktop->awaitsFirstState())
+    if (!desktop->awaitsFirstState() || held.size() >= MostHeldRequests)
         return false;
     if (held.isEmpty())
         connect(desktop, &Platform::firstStateArrived, this, &MessageHandler::handleHeld);
-    // A push and the pushes that follow it while waiting would all bring the same answer.
+    // The same request twice, as every push is, would only bring the same answer twice.
     const QPair<QJsonObject, QPointer<QWebSocket>> kept(request, connection);
     if (!held.contains(kept))
         held.append(kept);
