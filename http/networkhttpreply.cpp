@@ -37,7 +37,16 @@ int NetworkHttpReply::statusCode() const
 
 QString NetworkHttpReply::reasonPhrase() const
 {
-    return networkReply ? networkReply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString() : QString();
+    if (timedOut)
+        return QStringLiteral("No answer within %1 ms").arg(http.readTimeout());
+    if (!networkReply)
+        return {};
+    const QString phrase = networkReply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    // Without an answer from the server (refused, unreachable, a bad certificate) the network
+    // layer's own words are the only reason there is.
+    if (phrase.isEmpty() && networkReply->error() != QNetworkReply::NoError)
+        return networkReply->errorString();
+    return phrase;
 }
 
 HttpReply::RawHeaders NetworkHttpReply::headers() const
@@ -90,6 +99,7 @@ void NetworkHttpReply::readTimeout()
         return;
     }
     networkReply->deleteLater();
+    timedOut = true;
     fail();
 }
 
