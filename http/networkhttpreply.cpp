@@ -42,9 +42,10 @@ QString NetworkHttpReply::reasonPhrase() const
     if (!networkReply)
         return {};
     const QString phrase = networkReply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    // Without an answer from the server (refused, unreachable, a bad certificate) the network
-    // layer's own words are the only reason there is.
-    if (phrase.isEmpty() && networkReply->error() != QNetworkReply::NoError)
+    // Without an answer from the server (refused, unreachable, a bad certificate), or when the
+    // network layer refused a good one (a redirect from https to http), its own words say why.
+    const bool refused = phrase.isEmpty() || statusCode() < 400;
+    if (refused && networkReply->error() != QNetworkReply::NoError)
         return networkReply->errorString();
     return phrase;
 }

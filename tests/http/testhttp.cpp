@@ -113,7 +113,7 @@ void TestHttp::headersAndRedirects()
     secure.setResponse("/down", moved);
     const int fetched = server.count("/h");
     const HttpOutcome refused = runReply(http.get(secure.url("/down")));
-    QCOMPARE(refused.errors, QStringList{url.toString() + " 302 Found"});
+    QCOMPARE(refused.errors, QStringList{url.toString() + " 302 Insecure redirect"});
     QCOMPARE(server.count("/h"), fetched);
 }
 

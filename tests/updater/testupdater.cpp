@@ -141,10 +141,16 @@ void TestUpdater::feedLetsTheLastElementsWin()
     DefaultUpdater updater;
     updater.setParser(&parser);
     parser.parse("<?xml version=\"1.0\"?><feed><version>9.9</version><release><version>1.6</version>"
-                 "<url>https://a.invalid/1.6.deb</url></release><version>1.7</version></feed>");
+                 "<url>https://a.invalid/1.6.deb</url><signature>\n c2ln\n</signature></release>"
+                 "<version>1.7</version></feed>");
     QVERIFY(!parser.error());
     QCOMPARE(updater.version(), QStringLiteral("1.7"));
     QCOMPARE(updater.downloadUrl(), QUrl("https://a.invalid/1.6.deb"));
+    QCOMPARE(updater.signature(), QByteArray("c2ln"));
+    // A signature vouches for its own feed only.
+    parser.parse("<release><version>1.8</version></release>");
+    QCOMPARE(updater.downloadUrl(), QUrl("https://a.invalid/1.6.deb"));
+    QCOMPARE(updater.signature(), QByteArray());
 }
 
 void TestUpdater::userAskedCheck_data()
@@ -396,7 +402,7 @@ void TestUpdater::onlyNewerSignedReleasesOverHttps_data()
         row("older") << "https" << false << good << false << QString();
         row("http feed") << "http" << false << good << true << refused + "not https$";
         row("http url") << "https" << true << good << true << refused + "it offers http://[^ ]+, not https$";
-        row("feed redirected to http") << "redirect" << false << good << true << refused;
+        row("feed redirected to http") << "redirect" << false << good << true << refused + "302 Insecure redirect$";
     }
 }
 
