@@ -191,6 +191,7 @@ HttpOutcome runReply(HttpReply* reply)
     QObject::connect(reply, &HttpReply::error, &scope, [&](const QString& message) { outcome.errors.append(message); });
     QObject::connect(reply, &HttpReply::finished, &scope, [&](HttpReply* last) {
         outcome.status = last->statusCode();
+        outcome.reason = last->reasonPhrase();
         ++outcome.finished;
     });
     if (!QTest::qWaitFor([&] { return alive.isNull(); }, 5000))

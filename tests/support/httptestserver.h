@@ -98,6 +98,7 @@ struct HttpOutcome
     QByteArray body;
     QStringList errors;
     int status = -1; // of the reply that finished passed on
+    QString reason;  // of the same
     int finished = 0;
 };
 
