@@ -46,7 +46,7 @@ void SignatureVerifier::setPublicKey(const QByteArray& base64)
 QString SignatureVerifier::failure(const QString& path, const QByteArray& signature)
 {
     if (publicKey().size() != keySize)
-        return QStringLiteral("this build has no public key to check signatures with");
+        return QStringLiteral("this build has no valid public key to check signatures with");
     if (signature.isEmpty())
         return QStringLiteral("the feed carries no signature");
     const auto decoded = QByteArray::fromBase64Encoding(signature, QByteArray::AbortOnBase64DecodingErrors);
