@@ -37,7 +37,17 @@ int NetworkHttpReply::statusCode() const
 
 QString NetworkHttpReply::reasonPhrase() const
 {
-    return networkReply ? networkReply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString() : QString();
+    if (timedOut)
+        return QStringLiteral("No answer within %1 ms").arg(http.readTimeout());
+    if (!networkReply)
+        return {};
+    const QString phrase = networkReply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    // Without an answer from the server (refused, unreachable, a bad certificate), or when the
+    // network layer refused a good one (a redirect from https to http), its own words say why.
+    const bool refused = phrase.isEmpty() || statusCode() < 400;
+    if (refused && networkReply->error() != QNetworkReply::NoError)
+        return networkReply->errorString();
+    return phrase;
 }
 
 HttpReply::RawHeaders NetworkHttpReply::headers() const
@@ -90,6 +100,7 @@ void NetworkHttpReply::readTimeout()
         return;
     }
     networkReply->deleteLater();
+    timedOut = true;
     fail();
 }
 

@@ -41,5 +41,6 @@ private:
     QNetworkReply* networkReply = nullptr;
     QTimer* readTimer;
     int retryCount = 0;
+    bool timedOut = false;
     QByteArray body_;
 };

@@ -14,6 +14,7 @@ public:
 
     QUrl url() const override { return origin->url(); }
     int statusCode() const override { return origin->statusCode(); }
+    QString reasonPhrase() const override { return origin->reasonPhrase(); }
     QByteArray body() const override { return origin->body(); }
 
 private slots:

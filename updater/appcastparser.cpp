@@ -13,6 +13,7 @@ const QString sparkleNamespace = QStringLiteral("http://www.andymatuschak.org/xm
 void AppcastParser::parse(const QByteArray& bytes)
 {
     clearError();
+    target->setSignature({});
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
         if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("item"))
@@ -36,6 +37,7 @@ void AppcastParser::readEnclosure(QXmlStreamReader& reader)
     target->setDownloadUrl(QUrl(attributes.value(QLatin1String("url")).toString()));
     target->setVersion(attributes.value(sparkleNamespace, QLatin1String("version")).toString());
     target->setDisplayVersion(attributes.value(sparkleNamespace, QLatin1String("shortVersionString")).toString());
+    target->setSignature(attributes.value(sparkleNamespace, QLatin1String("edSignature")).toLatin1());
 }
 
 } // namespace updater

@@ -4,7 +4,8 @@
 
 namespace updater {
 
-// A Sparkle appcast: every item's enclosure is read, so the last item in the document wins.
+// A Sparkle appcast: every item's enclosure is read, so the last item in the document wins. The
+// file's Ed25519 signature is the enclosure's sparkle:edSignature.
 class AppcastParser : public Parser
 {
 public:

@@ -8,8 +8,19 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QSettings>
+#include <QTimer>
+#include <QVersionNumber>
 
 namespace updater {
+
+namespace {
+
+bool isHttps(const QUrl& url)
+{
+    return url.scheme() == QLatin1String("https");
+}
+
+} // namespace
 
 Checker::Checker(DefaultUpdater* updater) : updater(updater) {}
 
@@ -17,6 +28,11 @@ void Checker::check()
 {
     error_ = false;
     errorString_.clear();
+    if (!isHttps(updater->feedUrl())) {
+        // Later, as a failed request would end: whoever asked is still connecting to done().
+        QTimer::singleShot(0, this, [this] { fail(QStringLiteral("not https")); });
+        return;
+    }
     HttpReply* reply = Http::instance().get(updater->feedUrl());
     connect(reply, &HttpReply::finished, this, &Checker::onFinished);
 }
@@ -24,15 +40,31 @@ void Checker::check()
 void Checker::onFinished(HttpReply* reply)
 {
     if (!reply->isSuccessful()) {
-        qWarning() << "Update check failed" << reply->statusCode() << reply->reasonPhrase();
-        error_ = true;
-        errorString_ = reply->reasonPhrase();
-        updater->setStatus(Updater::UpToDate);
-        emit done();
+        const QString status =
+            reply->statusCode() ? QString::number(reply->statusCode()) + QLatin1Char(' ') : QString();
+        fail(reply->reasonPhrase(), status);
         return;
     }
     parse(reply->body());
+    // What we install runs as root or inside the user's shell: it must come from us unaltered.
+    if (!isHttps(updater->downloadUrl())) {
+        fail(QStringLiteral("it offers %1, not https").arg(updater->downloadUrl().toString()));
+        return;
+    }
+    updater->checkFailures().succeeded();
     decide();
+}
+
+// Not recorded as a check, so that the next poll tries again.
+void Checker::fail(const QString& reason, const QString& status)
+{
+    if (updater->checkFailures().isNew(updater->feedUrl(), status + reason))
+        qWarning().noquote()
+            << QStringLiteral("Update check failed: %1: %2%3").arg(updater->feedUrl().toString(), status, reason);
+    error_ = true;
+    errorString_ = reason;
+    updater->setStatus(Updater::UpToDate);
+    emit done();
 }
 
 void Checker::parse(const QByteArray& feed)
@@ -46,11 +78,12 @@ void Checker::parse(const QByteArray& feed)
     appcast.parse(feed);
 }
 
-// Any other version counts, older ones too: the feed is the vendor's word on what to run.
+// Only a newer version: an old release, however well signed, may have the faults we mended since.
 void Checker::decide()
 {
-    const QString offered = updater->version();
-    const bool available = !offered.isEmpty() && offered != updater->currentVersion();
+    const QVersionNumber offered = QVersionNumber::fromString(updater->version()).normalized();
+    const bool available =
+        !offered.isNull() && offered > QVersionNumber::fromString(updater->currentVersion()).normalized();
     if (available && updater->status() != Updater::UpdateDownloaded) {
         if (updater->automaticDownload())
             updater->startDownload();

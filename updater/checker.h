@@ -23,6 +23,7 @@ signals:
 
 private:
     void onFinished(HttpReply* reply);
+    void fail(const QString& reason, const QString& status = QString());
     void parse(const QByteArray& feed);
     void decide();
 

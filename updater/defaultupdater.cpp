@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDebug>
+#include <QFile>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
@@ -131,12 +132,14 @@ Downloader* DefaultUpdater::startDownload()
 {
     if (downloader)
         return downloader;
+    // A file whose installation failed was kept for another try on the way out; this one replaces it.
+    discardDownloadedFile();
     downloader = new Downloader;
     connect(downloader, &Downloader::fileReady, this, &DefaultUpdater::onDownloaded, Qt::DirectConnection);
     connect(downloader, &Downloader::error, this, &DefaultUpdater::onDownloadError, Qt::DirectConnection);
     // Announced once it exists: the dialog's download page follows the download running when it is made.
     setStatus(DownloadingUpdate);
-    downloader->download(downloadUrl_);
+    downloader->download(downloadUrl_, signature_);
     return downloader;
 }
 
@@ -163,7 +166,6 @@ void DefaultUpdater::onDownloadError(const QString& message)
     qWarning() << message;
     downloader->deleteLater();
     downloader = nullptr;
-    downloadedFile_.clear();
     setStatus(UpdateDownloadFailed);
 }
 
@@ -186,7 +188,16 @@ void DefaultUpdater::onInstallError(const QString& message)
 
 void DefaultUpdater::onInstallFinished()
 {
+    if (installer_->doneWithFile())
+        discardDownloadedFile();
     setStatus(UpToDate);
+}
+
+void DefaultUpdater::discardDownloadedFile()
+{
+    if (!downloadedFile_.isEmpty())
+        QFile::remove(downloadedFile_);
+    downloadedFile_.clear();
 }
 
 } // namespace updater

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/repeatedfailurefilter.h"
 #include "updater/updater.h"
 
 #include <QUrl>
@@ -31,6 +32,9 @@ public:
     void setFeedUrl(const QUrl& url) { feedUrl_ = url; }
     QUrl downloadUrl() const { return downloadUrl_; }
     void setDownloadUrl(const QUrl& url) { downloadUrl_ = url; }
+    // The feed's base64 Ed25519 signature of what the download URL serves.
+    QByteArray signature() const { return signature_; }
+    void setSignature(const QByteArray& signature) { signature_ = signature; }
     QString downloadedFile() const { return downloadedFile_; }
     qint64 checkInterval() const { return checkInterval_; }
     // Seconds between due checks; the poll timer runs at the same number in milliseconds, so a
@@ -50,6 +54,8 @@ public:
     void checkAndMaybeShowUI() override;
     void checkWithoutUI() override;
     void showDialog();
+    // Checks fail the same way every poll while the feed is away: each way is logged once.
+    RepeatedFailureFilter& checkFailures() { return checkFailures_; }
 
 public slots:
     void update() override;
@@ -66,17 +72,20 @@ private:
     void onDownloadError(const QString& message);
     void onInstallError(const QString& message);
     void onInstallFinished();
+    void discardDownloadedFile();
 
     QString currentVersion_;
     QUrl feedUrl_;
     qint64 checkInterval_ = 86400;
     Downloader* downloader = nullptr;
     QUrl downloadUrl_;
+    QByteArray signature_;
     QString downloadedFile_;
     Installer* installer_ = nullptr;
     Parser* parser_ = nullptr;
     QPointer<Dialog> dialog;
     QTimer* pollTimer;
+    RepeatedFailureFilter checkFailures_;
 };
 
 } // namespace updater

@@ -1,13 +1,16 @@
 #include "updater/downloader.h"
 
 #include "http/http.h"
+#include "updater/signatureverifier.h"
 
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace updater {
 
@@ -23,10 +26,18 @@ QString randomPrefix()
 
 Downloader::Downloader(QObject* parent) : QObject(parent) {}
 
-void Downloader::download(const QUrl& url)
+void Downloader::download(const QUrl& url, const QByteArray& expectedSignature)
 {
+    source = url;
+    signature = expectedSignature;
     path = QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QLatin1Char('/') + randomPrefix() +
            url.fileName();
+    if (url.scheme() != QLatin1String("https")) {
+        // Later, as a network failure would come: whoever started the download is still connecting.
+        QTimer::singleShot(0, this,
+                           [this] { fail(QStringLiteral("Not downloading %1: not https").arg(source.toString())); });
+        return;
+    }
     HttpRequest request;
     request.url = url;
     reply = Http::instance().networkReply(request);
@@ -41,40 +52,41 @@ void Downloader::cancel()
     if (!reply)
         return;
     abort();
-    emit error(QStringLiteral("Canceled"));
+    fail(QStringLiteral("Canceled"));
 }
 
 // The temporary directory is shared with every local user: never follow a link or reuse a file
-// that someone else may have put there.
-bool Downloader::openFile()
+// that someone else may have put there. Empty when the file is open, else why not.
+QString Downloader::openFile()
 {
     if (file.isOpen())
-        return true;
+        return {};
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        emit error(QStringLiteral("Error opening file: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        return false;
-    }
+    if (fd < 0)
+        return QStringLiteral("Error opening file: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    created = true;
     if (!file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        emit error(QStringLiteral("Error opening file: %1").arg(file.errorString()));
-        return false;
+        ::close(fd);
+        return QStringLiteral("Error opening file: %1").arg(file.errorString());
     }
-    return true;
+    return {};
 }
 
 void Downloader::write()
 {
     if (!reply)
         return;
-    if (!openFile()) {
+    const QString failure = openFile();
+    if (!failure.isEmpty()) {
         abort();
+        fail(failure);
         return;
     }
     const QByteArray bytes = reply->readAll();
     if (file.write(bytes) != bytes.size()) {
-        emit error(file.errorString());
         abort();
+        fail(file.errorString());
     }
 }
 
@@ -84,7 +96,7 @@ void Downloader::networkError(QNetworkReply::NetworkError code)
     const QString message = reply->errorString();
     // Already failed: aborting it now would only make the network layer complain.
     release();
-    emit error(message);
+    fail(message);
 }
 
 void Downloader::onProgress(qint64 bytesReceived, qint64 bytesTotal)
@@ -102,17 +114,22 @@ void Downloader::done()
         const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         const QString message = reason.isEmpty() ? reply->errorString() : reason;
         abort();
-        emit error(message);
+        fail(message);
         return;
     }
     // An empty body never made a readyRead, but there must still be a file to hand over.
-    if (!openFile()) {
-        abort();
+    const QString failure = openFile();
+    release();
+    if (!failure.isEmpty()) {
+        fail(failure);
         return;
     }
     file.close();
-    reply->deleteLater();
-    reply = nullptr;
+    const QString forgery = SignatureVerifier::failure(path, signature);
+    if (!forgery.isEmpty()) {
+        fail(QStringLiteral("Signature check failed for %1: %2").arg(source.toString(), forgery));
+        return;
+    }
     emit fileReady(path);
 }
 
@@ -129,6 +146,16 @@ void Downloader::release()
     disconnect(reply, nullptr, this, nullptr);
     reply->deleteLater();
     reply = nullptr;
+}
+
+// Only a file this downloader created is removed: a name taken by someone else is theirs.
+void Downloader::fail(const QString& message)
+{
+    file.close();
+    if (created)
+        QFile::remove(path);
+    created = false;
+    emit error(message);
 }
 
 } // namespace updater

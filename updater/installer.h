@@ -11,6 +11,9 @@ class Installer : public QObject
 public:
     explicit Installer(QObject* parent = nullptr);
     virtual void start(const QString& filename) = 0;
+    // Whether the file may go once finished() has come: not while something started from it may
+    // still open it.
+    virtual bool doneWithFile() const { return true; }
 
 signals:
     void error(QString message);

@@ -11,6 +11,8 @@ class OpenInstaller : public Installer
 public:
     explicit OpenInstaller(QObject* parent = nullptr);
     void start(const QString& filename) override;
+    // The desktop opens it in its own time.
+    bool doneWithFile() const override { return false; }
 };
 
 } // namespace updater

@@ -8,8 +8,9 @@ namespace updater {
 
 class DefaultUpdater;
 
-// Reads a release feed into its updater: the offered version and where to download it. Fields
-// the feed does not mention keep their previous values.
+// Reads a release feed into its updater: the offered version, where to download it and the
+// file's signature. Fields the feed does not mention keep their previous values, except the
+// signature, which only ever comes from the feed just read.
 class Parser
 {
 public:

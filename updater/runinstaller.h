@@ -16,6 +16,7 @@ class RunInstaller : public Installer
 public:
     explicit RunInstaller(QObject* parent = nullptr);
     void start(const QString& filename) override;
+    bool doneWithFile() const override { return !detached_; }
 
     QString command() const { return command_; }
     void setCommand(const QString& command) { command_ = command; }

@@ -14,6 +14,8 @@ SimpleXmlParser::SimpleXmlParser(const QString& root, const QString& version, co
 void SimpleXmlParser::parse(const QByteArray& bytes)
 {
     clearError();
+    // Unlike the rest, a signature from an earlier feed would vouch for nothing.
+    target->setSignature({});
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd() && !(reader.readNext() == QXmlStreamReader::StartElement && reader.name() == rootName)) {
     }
@@ -27,6 +29,8 @@ void SimpleXmlParser::parse(const QByteArray& bytes)
             for (const QString& argument : qAsConst(urlArguments))
                 url = url.arg(argument);
             target->setDownloadUrl(QUrl(url));
+        } else if (reader.name() == QLatin1String("signature")) {
+            target->setSignature(reader.readElementText().trimmed().toLatin1());
         }
     }
     takeError(reader);

@@ -6,7 +6,8 @@
 
 namespace updater {
 
-// <release><version>1.6</version><url>https://...</url></release>; the last of each wins.
+// <release><version>1.6</version><url>https://...</url><signature>base64</signature></release>;
+// the last of each wins. The signature is the file's Ed25519 signature (tools/sign-release.sh).
 class SimpleXmlParser : public Parser
 {
 public:

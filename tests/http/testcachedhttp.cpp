@@ -43,6 +43,8 @@ void TestCachedHttp::secondGetComesFromDiskAfterRequestReturns()
     QCOMPARE(server.count("/twice"), 1);
 
     QCOMPARE(runReply(cachedHttp().get(server.url("/nothing"))).errors, QStringList{"Not Found"});
+    // Whoever logs the failure can say why, even when no server answered.
+    QCOMPARE(runReply(cachedHttp().get(QUrl("http://127.0.0.1:1/index.json"))).reason, "Connection refused");
 }
 
 // Overwriting the file in place would keep its old birth time: the refreshed entry would count

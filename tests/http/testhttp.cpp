@@ -76,7 +76,7 @@ void TestHttp::readTimeoutOnlyLimitsTheFirstByte()
     const HttpOutcome abandoned = runReply(http.get(server.url("/silent")));
     QVERIFY2(clock.elapsed() >= 4 * 285, QByteArray::number(clock.elapsed())); // coarse timers may fire 5% early
     QCOMPARE(server.count("/silent"), 4);
-    QCOMPARE(abandoned.errors, QStringList{server.url("/silent").toString() + " 0 "});
+    QCOMPARE(abandoned.errors, QStringList{server.url("/silent").toString() + " 0 No answer within 300 ms"});
     QCOMPARE(abandoned.finished, 1);
     QCOMPARE(runReply(http.post(server.url("/silent"), "x", "text/plain")).finished, 1);
     QCOMPARE(server.count("/silent"), 5);
@@ -107,6 +107,14 @@ void TestHttp::headersAndRedirects()
     QVERIFY(!sent[2].headers.contains("range"));
     QVERIFY(!sent[2].headers.contains("content-type"));
     QCOMPARE(sent[2].headers.value("x-test"), QByteArray("1"));
+
+    // Never from https down to http.
+    HttpTestServer secure(HttpTestServer::Scheme::Https);
+    secure.setResponse("/down", moved);
+    const int fetched = server.count("/h");
+    const HttpOutcome refused = runReply(http.get(secure.url("/down")));
+    QCOMPARE(refused.errors, QStringList{url.toString() + " 302 Insecure redirect"});
+    QCOMPARE(server.count("/h"), fetched);
 }
 
 QTEST_GUILESS_MAIN(TestHttp)

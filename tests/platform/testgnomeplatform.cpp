@@ -14,6 +14,7 @@
 #include "tests/support/testenvironment.h"
 #include "tests/support/warningcounter.h"
 #include "updater/defaultupdater.h"
+#include "updater/signatureverifier.h"
 
 #include <QDBusPendingCallWatcher>
 #include <QDir>
@@ -42,7 +43,7 @@ class TestGNOMEPlatform : public QObject
 {
     Q_OBJECT
     TestEnvironment environment;
-    HttpTestServer web;
+    HttpTestServer web{HttpTestServer::Scheme::Https};
     StandInExtension extension;
     QDBusConnection shell = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("shell"));
     StandInGnomeExtensions gnomeExtensions{environment.home()};
@@ -50,6 +51,7 @@ class TestGNOMEPlatform : public QObject
     const QString disable = "disable " + ExtensionUuid;
     const QString autostart = environment.home() + "/config/autostart/pavo-server.desktop";
     QString icon; // an image file every stand-in application can use
+    const QByteArray archive = "PK archive";
     std::unique_ptr<GNOMEPlatform> platform;
     QStringList startUpCommands;
     TestClient device;
@@ -59,7 +61,8 @@ class TestGNOMEPlatform : public QObject
     HttpTestServer::Response feed(const QByteArray& version) const
     {
         return HttpTestServer::answer(200, "<release><version>" + version + "</version><url>" +
-                                               web.url("/extension.zip").toEncoded() + "</url></release>");
+                                               web.url("/extension.zip").toEncoded() + "</url><signature>" +
+                                               HttpTestServer::releaseSignature(archive) + "</signature></release>");
     }
 
     // Returns once every call the platform made before it has reached the stand-in, and every
@@ -118,7 +121,8 @@ private slots:
                 "#!/bin/bash\n{ printf %s \"${0##*/}\"; printf ' [%s]' \"$@\"; echo; } >> \"$HOME/opened\"\n",
                 QFile::ReadOwner | QFile::ExeOwner);
         setWebServiceBaseUrl(web.url(QString()).toEncoded()); // its extension feed: none but when enqueued
-        web.setResponse("/extension.zip", HttpTestServer::answer(200, "PK archive"));
+        web.setResponse("/extension.zip", HttpTestServer::answer(200, archive));
+        updater::SignatureVerifier::setPublicKey(HttpTestServer::releasePublicKey());
         updater::DefaultUpdater::setFirstCheckDelay(24 * 3600 * 1000); // only the checks the platform starts
         QVERIFY(extension.registerOn(shell));
     }

@@ -4,12 +4,69 @@
 
 #include <QDebug>
 #include <QPointer>
-#include <QTcpSocket>
+#include <QProcess>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
-HttpTestServer::HttpTestServer(QObject* parent) : QObject(parent)
+namespace {
+
+// Keys and certificate of this process, made on first use and gone with it.
+const QTemporaryDir& keyFolder()
 {
+    static const QTemporaryDir folder;
+    return folder;
+}
+
+QByteArray run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished() || process.exitCode() != 0)
+        qFatal("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+    return process.readAllStandardOutput().trimmed();
+}
+
+QString keyFile(const QString& name, const QStringList& generate)
+{
+    const QString path = keyFolder().filePath(name);
+    if (!QFile::exists(path))
+        run(QStringLiteral("openssl"), generate + QStringList{QStringLiteral("-out"), path});
+    return path;
+}
+
+QString releaseKey()
+{
+    return keyFile(QStringLiteral("release.pem"),
+                   {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519")});
+}
+
+QString signingTool()
+{
+    return QStringLiteral(PAVO_SOURCE_DIR "/tools/sign-release.sh");
+}
+
+} // namespace
+
+HttpTestServer::HttpTestServer(Scheme scheme, QObject* parent) : QObject(parent)
+{
+    if (scheme == Scheme::Https) {
+        const QString key = keyFolder().filePath(QStringLiteral("server.key"));
+        const QString certificate =
+            keyFile(QStringLiteral("server.pem"),
+                    {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
+                     "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key});
+        server.certificate = QSslCertificate::fromPath(certificate).value(0);
+        QFile keyData(key);
+        keyData.open(QIODevice::ReadOnly);
+        server.key = QSslKey(&keyData, QSsl::Ec);
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        trusting.addCaCertificate(server.certificate);
+        QSslConfiguration::setDefaultConfiguration(trusting);
+    }
     connect(&server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = server.nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
@@ -25,7 +82,35 @@ HttpTestServer::HttpTestServer(QObject* parent) : QObject(parent)
 
 QUrl HttpTestServer::url(const QString& pathAndQuery) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(pathAndQuery));
+    const QString scheme = server.certificate.isNull() ? QStringLiteral("http") : QStringLiteral("https");
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(server.serverPort()).arg(pathAndQuery));
+}
+
+QByteArray HttpTestServer::releaseSignature(const QByteArray& content)
+{
+    QTemporaryFile file;
+    if (!file.open() || file.write(content) != content.size() || !file.flush())
+        qFatal("Cannot write a release to sign");
+    return run(QStringLiteral("bash"), {signingTool(), releaseKey(), file.fileName()});
+}
+
+QByteArray HttpTestServer::releasePublicKey()
+{
+    return run(QStringLiteral("bash"), {signingTool(), QStringLiteral("--public-key"), releaseKey()});
+}
+
+void HttpTestServer::Listener::incomingConnection(qintptr descriptor)
+{
+    if (certificate.isNull()) {
+        QTcpServer::incomingConnection(descriptor);
+        return;
+    }
+    auto* socket = new QSslSocket(this);
+    socket->setSocketDescriptor(descriptor);
+    socket->setLocalCertificate(certificate);
+    socket->setPrivateKey(key);
+    addPendingConnection(socket);
+    socket->startServerEncryption();
 }
 
 void HttpTestServer::enqueue(const QByteArray& path, const Response& response, int times)
@@ -82,7 +167,7 @@ bool HttpTestServer::takeRequest(QByteArray& buffer, Request& request)
 void HttpTestServer::send(QTcpSocket* socket, const Request& request, const Response& response)
 {
     static const QHash<int, QByteArray> reasons{
-        {200, "OK"}, {204, "No Content"}, {404, "Not Found"}, {503, "Service Unavailable"}};
+        {200, "OK"}, {204, "No Content"}, {302, "Found"}, {404, "Not Found"}, {503, "Service Unavailable"}};
     const QByteArray body = request.method == "HEAD" ? QByteArray() : response.body;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
                       reasons.value(response.status, "Status") + "\r\n" + response.headers;
@@ -106,6 +191,7 @@ HttpOutcome runReply(HttpReply* reply)
     QObject::connect(reply, &HttpReply::error, &scope, [&](const QString& message) { outcome.errors.append(message); });
     QObject::connect(reply, &HttpReply::finished, &scope, [&](HttpReply* last) {
         outcome.status = last->statusCode();
+        outcome.reason = last->reasonPhrase();
         ++outcome.finished;
     });
     if (!QTest::qWaitFor([&] { return alive.isNull(); }, 5000))

@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QObject>
 #include <QQueue>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QStringList>
 #include <QTcpServer>
 #include <QUrl>
@@ -14,11 +16,14 @@ class QTcpSocket;
 
 // A scripted HTTP/1.1 server on 127.0.0.1 for the HTTP and updater suites. Each path has a
 // standing answer and a queue of one-off answers that are used first; unknown paths get 404.
-// Every request is recorded.
+// Every request is recorded. Over https it shows a certificate of its own that the process trusts
+// from then on.
 class HttpTestServer : public QObject
 {
     Q_OBJECT
 public:
+    enum class Scheme { Http, Https };
+
     struct Response
     {
         int status = 200;
@@ -49,7 +54,12 @@ public:
         return response;
     }
 
-    explicit HttpTestServer(QObject* parent = nullptr);
+    explicit HttpTestServer(Scheme scheme = Scheme::Http, QObject* parent = nullptr);
+
+    // Releases as the vendor signs them: the base64 Ed25519 signature of the bytes by a key pair
+    // made for this process with tools/sign-release.sh, and that pair's public key.
+    static QByteArray releaseSignature(const QByteArray& content);
+    static QByteArray releasePublicKey();
 
     QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
     void setResponse(const QByteArray& path, const Response& response) { standing.insert(path, response); }
@@ -67,8 +77,19 @@ private:
     QHash<QByteArray, Response> standing;
     QHash<QByteArray, QQueue<Response>> queued;
     QList<Request> requests_;
+
+    // Wraps every connection in TLS once it has a certificate.
+    class Listener : public QTcpServer
+    {
+    public:
+        QSslCertificate certificate;
+        QSslKey key;
+
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
     // Last, so that it goes first: its sockets report their disconnection while the rest is alive.
-    QTcpServer server;
+    Listener server;
 };
 
 // What one reply emitted before it deleted itself.
@@ -77,6 +98,7 @@ struct HttpOutcome
     QByteArray body;
     QStringList errors;
     int status = -1; // of the reply that finished passed on
+    QString reason;  // of the same
     int finished = 0;
 };
 

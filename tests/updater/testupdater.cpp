@@ -1,10 +1,14 @@
+#include "http/webservice.h"
+#include "platform/extension.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/testenvironment.h"
+#include "tests/support/warningcounter.h"
 #include "updater/defaultupdater.h"
 #include "updater/dialog.h"
 #include "updater/downloader.h"
 #include "updater/downloadwidget.h"
 #include "updater/runinstaller.h"
+#include "updater/signatureverifier.h"
 #include "updater/simplexmlparser.h"
 
 #include <QAction>
@@ -27,6 +31,12 @@ namespace {
 
 const QString lastCheck = QStringLiteral("updateCheck");
 const QByteArray package = QByteArray("Debian package ") + QByteArray(20000, 'p');
+
+QByteArray feed(const QByteArray& version, const QUrl& url, const QByteArray& signature)
+{
+    const QByteArray signed_ = signature.isNull() ? QByteArray() : "<signature>" + signature + "</signature>";
+    return "<release><version>" + version + "</version><url>" + url.toEncoded() + "</url>" + signed_ + "</release>";
+}
 
 void writeScript(const QString& path, const QByteArray& body)
 {
@@ -57,7 +67,8 @@ class TestUpdater : public QObject
 {
     Q_OBJECT
     TestEnvironment environment;
-    HttpTestServer server;
+    HttpTestServer server{HttpTestServer::Scheme::Https};
+    HttpTestServer plain; // where nothing may ever be fetched from
     updater::SimpleXmlParser parser;
     QString temp;
     QString record;
@@ -72,9 +83,8 @@ class TestUpdater : public QObject
     // A program running 1.5 that knows of 1.6 at /pavo.deb; its feed offers `offered` (null: no feed).
     void offer(DefaultUpdater& updater, const QByteArray& offered, Updater::Status status = Updater::Unknown)
     {
-        const QByteArray feed = "<release><version>" + offered + "</version><url>" +
-                                server.url("/pavo.deb").toEncoded() + "</url></release>";
-        server.setResponse("/release.xml", HttpTestServer::answer(offered.isNull() ? 404 : 200, feed));
+        const QByteArray document = feed(offered, server.url("/pavo.deb"), HttpTestServer::releaseSignature(package));
+        server.setResponse("/release.xml", HttpTestServer::answer(offered.isNull() ? 404 : 200, document));
         updater.setCurrentVersion("1.5");
         updater.setVersion("1.6");
         updater.setFeedUrl(server.url("/release.xml"));
@@ -96,6 +106,9 @@ private slots:
     void dialogFollowsStatusAndCancels();
     void download_data();
     void download();
+    void onlyNewerSignedReleasesOverHttps_data();
+    void onlyNewerSignedReleasesOverHttps();
+    void checkFailureLoggedOnceUntilItChanges();
     // Last: it runs the application's event loop to its end.
     void installTime_data();
     void installTime();
@@ -111,6 +124,8 @@ void TestUpdater::initTestCase()
     writeScript(temp + "/pkexec", "echo \"pkexec $*\" >> '" + record.toUtf8() + "'\nexec \"$@\"\n");
     writeScript(temp + "/dpkg", "echo \"dpkg $*\" >> '" + record.toUtf8() + "'\n");
     writeScript(temp + "/refusing-installer", "echo \"refuse $*\" >> '" + record.toUtf8() + "'\nexit 1\n");
+    writeScript(temp + "/install-extension.sh", "echo \"install-extension $*\" >> '" + record.toUtf8() + "'\n");
+    updater::SignatureVerifier::setPublicKey(HttpTestServer::releasePublicKey());
     server.setResponse("/pavo.deb", HttpTestServer::answer(200, package));
 }
 
@@ -126,10 +141,16 @@ void TestUpdater::feedLetsTheLastElementsWin()
     DefaultUpdater updater;
     updater.setParser(&parser);
     parser.parse("<?xml version=\"1.0\"?><feed><version>9.9</version><release><version>1.6</version>"
-                 "<url>https://a.invalid/1.6.deb</url></release><version>1.7</version></feed>");
+                 "<url>https://a.invalid/1.6.deb</url><signature>\n c2ln\n</signature></release>"
+                 "<version>1.7</version></feed>");
     QVERIFY(!parser.error());
     QCOMPARE(updater.version(), QStringLiteral("1.7"));
     QCOMPARE(updater.downloadUrl(), QUrl("https://a.invalid/1.6.deb"));
+    QCOMPARE(updater.signature(), QByteArray("c2ln"));
+    // A signature vouches for its own feed only.
+    parser.parse("<release><version>1.8</version></release>");
+    QCOMPARE(updater.downloadUrl(), QUrl("https://a.invalid/1.6.deb"));
+    QCOMPARE(updater.signature(), QByteArray());
 }
 
 void TestUpdater::userAskedCheck_data()
@@ -144,6 +165,7 @@ void TestUpdater::userAskedCheck_data()
     const int upToDate = DefaultUpdater::UpToDate;
     QTest::newRow("newer") << QByteArray("1.6") << false << 0 << available << QString();
     QTest::newRow("same") << QByteArray("1.5") << false << 0 << upToDate << none;
+    QTest::newRow("older") << QByteArray("1.4") << true << 0 << upToDate << none;
     QTest::newRow("empty") << QByteArray("") << false << 0 << upToDate << none;
     // A downloaded update is not fetched again.
     QTest::newRow("downloaded") << QByteArray("2.0") << true << downloaded << upToDate << none;
@@ -163,7 +185,9 @@ void TestUpdater::userAskedCheck()
     offer(updater, offered, DefaultUpdater::Status(before));
     updater.setAutomaticDownload(automatic);
     if (offered.isNull())
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Update check failed 404 \"Not Found\""));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression("^Update check failed: https://127.0.0.1:\\d+/release.xml: 404 Not Found$"));
     QString shown;
     QTimer closer;
     connect(&closer, &QTimer::timeout, this, [&shown] {
@@ -279,12 +303,14 @@ void TestUpdater::dialogFollowsStatusAndCancels()
     button(currentPage(dialog), QDialogButtonBox::AcceptRole)->click();
     QWidget* page = currentPage(dialog);
     QVERIFY(qobject_cast<updater::DownloadWidget*>(page));
-    QTRY_VERIFY(QFileInfo(updater.runningDownload()->fileName()).size() > 0);
+    const QString partial = updater.runningDownload()->fileName();
+    QTRY_VERIFY(QFileInfo(partial).size() > 0);
     QTest::ignoreMessage(QtWarningMsg, "\"Canceled\"");
     button(page, QDialogButtonBox::RejectRole)->click();
     QTRY_VERIFY(!dialog);
     QCOMPARE(updater.status(), DefaultUpdater::UpdateDownloadFailed);
     QVERIFY(!updater.runningDownload());
+    QVERIFY(!QFile::exists(partial));
 }
 
 void TestUpdater::download_data()
@@ -301,6 +327,7 @@ void TestUpdater::download_data()
     QTest::newRow("204") << QByteArray("/broken.deb") << 204 << true << "No Content";
     // Another local user who knows the name in time must not get the package written elsewhere.
     QTest::newRow("planted link") << QByteArray("/broken.deb") << 200 << true << "Error opening file: ";
+    QTest::newRow("http") << QByteArray("/broken.deb") << 200 << true << "Not downloading http://[^ ]+: not https";
 }
 
 void TestUpdater::download()
@@ -315,7 +342,9 @@ void TestUpdater::download()
     const QString victim = environment.home() + "/victim";
     QFile(victim).open(QIODevice::WriteOnly);
     DefaultUpdater updater;
-    updater.setDownloadUrl(server.url(path));
+    const bool overHttp = QByteArray(QTest::currentDataTag()) == "http";
+    updater.setDownloadUrl((overHttp ? plain : server).url(path));
+    updater.setSignature(HttpTestServer::releaseSignature(package));
     Downloader* downloader = updater.startDownload();
     QSignalSpy progress(downloader, &Downloader::progress);
     QSignalSpy error(downloader, &Downloader::error);
@@ -330,6 +359,9 @@ void TestUpdater::download()
         QVERIFY(updater.downloadedFile().isEmpty());
         QCOMPARE(ready.count() + error.count(), 1);
         QCOMPARE(QFileInfo(victim).size(), 0);
+        QVERIFY(plain.requests().isEmpty());
+        // Nothing half-written is left, but a name someone else took stays theirs.
+        QCOMPARE(QFileInfo::exists(downloader->fileName()), QByteArray(QTest::currentDataTag()) == "planted link");
         return;
     }
     QVERIFY(ready.wait());
@@ -343,6 +375,109 @@ void TestUpdater::download()
     for (const QList<QVariant>& percent : qAsConst(progress))
         QVERIFY(sized || percent.first().toInt() == 100);
     QCOMPARE(progress.last().first().toInt(), 100);
+}
+
+void TestUpdater::onlyNewerSignedReleasesOverHttps_data()
+{
+    QTest::addColumn<bool>("extension");
+    QTest::addColumn<QString>("feedAt"); // "https", "http", or "redirect" (from https to http)
+    QTest::addColumn<bool>("httpUrl");
+    QTest::addColumn<QByteArray>("signature");
+    QTest::addColumn<bool>("newer");
+    QTest::addColumn<QString>("warning"); // none: installed
+    const QByteArray good = HttpTestServer::releaseSignature(package);
+    const QByteArray other = HttpTestServer::releaseSignature("another release");
+    const QString refused = "^Update check failed: (http|https)://127.0.0.1:\\d+/[a-z-]+.xml: ";
+    const QString forged = "Signature check failed for https://127.0.0.1:\\d+/pavo.deb: ";
+    // The package runs as root, the extension inside the user's shell: the same rules for both.
+    for (const bool extension : {false, true}) {
+        const auto row = [extension](const char* name) -> QTestData& {
+            return QTest::newRow(qPrintable(QString(extension ? "extension, " : "program, ") + name)) << extension;
+        };
+        row("signed") << "https" << false << good << true << QString();
+        row("another file's signature") << "https" << false << other << true << forged + "the signature does not match";
+        row("damaged signature") << "https" << false << good.mid(4) << true
+                                 << forged + "the signature is not the base64";
+        row("no signature") << "https" << false << QByteArray() << true << forged + "the feed carries no signature";
+        row("older") << "https" << false << good << false << QString();
+        row("http feed") << "http" << false << good << true << refused + "not https$";
+        row("http url") << "https" << true << good << true << refused + "it offers http://[^ ]+, not https$";
+        row("feed redirected to http") << "redirect" << false << good << true << refused + "302 Insecure redirect$";
+    }
+}
+
+void TestUpdater::onlyNewerSignedReleasesOverHttps()
+{
+    QFETCH(bool, extension);
+    QFETCH(QString, feedAt);
+    QFETCH(bool, httpUrl);
+    QFETCH(QByteArray, signature);
+    QFETCH(bool, newer);
+    QFETCH(QString, warning);
+    const QByteArray feedPath = extension ? "/gnome-shell-extension.xml" : "/release.xml";
+    const QByteArray version = extension ? (newer ? "8" : "6") : (newer ? "1.6" : "1.4");
+    const QByteArray document = feed(version, (httpUrl ? plain : server).url("/pavo.deb"), signature);
+    server.setResponse(feedPath, HttpTestServer::answer(200, document));
+    plain.setResponse(feedPath, HttpTestServer::answer(200, document));
+    plain.setResponse("/pavo.deb", HttpTestServer::answer(200, package));
+    if (feedAt == "redirect") {
+        HttpTestServer::Response moved = HttpTestServer::answer(302);
+        moved.headers = "Location: " + plain.url(feedPath).toEncoded() + "\r\n";
+        server.enqueue(feedPath, moved);
+    }
+    const QByteArray base = (feedAt == "http" ? plain : server).url(QString()).toEncoded();
+    QObject owner;
+    DefaultUpdater* updater;
+    if (extension) {
+        environment.writeFile("data/gnome-shell/extensions/" + ExtensionUuid + "/metadata.json", R"({"version": 7})");
+        setWebServiceBaseUrl(base);
+        updater = createExtensionUpdater(temp, &owner);
+    } else {
+        updater = new DefaultUpdater(&owner);
+        updater->setCurrentVersion("1.5");
+        updater->setFeedUrl(QUrl(base + feedPath));
+        updater->setParser(&parser);
+        auto* installer = new updater::RunInstaller(updater);
+        installer->setCommand("dpkg");
+        installer->setArguments({"-i", "%filename%"});
+        installer->setRunElevated(true);
+        updater->setInstaller(installer);
+        updater->setImmediateInstall(true);
+    }
+    if (!warning.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
+    const int downloads = server.count("/pavo.deb");
+    const int plainRequests = plain.requests().size();
+    const bool forgery = warning.startsWith("Signature");
+    const QStringList kept = QDir(temp).entryList({"*pavo.deb"}); // downloaded, not installed, by others
+    updater->checkWithoutUI();
+    QTRY_COMPARE(updater->status(), forgery ? DefaultUpdater::UpdateDownloadFailed : DefaultUpdater::UpToDate);
+    const bool installed = warning.isEmpty() && newer;
+    QCOMPARE(server.count("/pavo.deb") - downloads, installed || forgery ? 1 : 0);
+    QCOMPARE(plain.requests().size(), plainRequests);
+    const QString installCall = extension ? "^install-extension " : "^dpkg -i ";
+    QCOMPARE(recorded().filter(QRegularExpression(installCall + temp + "/[0-9a-f]+pavo\\.deb$")).size(),
+             int(installed));
+    QCOMPARE(QDir(temp).entryList({"*pavo.deb"}), kept);
+}
+
+// A feed that stays away is polled about every 86 seconds: the log says so once per cause.
+void TestUpdater::checkFailureLoggedOnceUntilItChanges()
+{
+    const WarningCounter failures("^Update check failed: https://127.0.0.1:\\d+/release.xml: ");
+    DefaultUpdater updater;
+    updater.setCurrentVersion("1.5");
+    updater.setFeedUrl(server.url("/release.xml"));
+    updater.setParser(&parser);
+    const auto checkAnswered = [&](int status) {
+        server.enqueue("/release.xml", HttpTestServer::answer(status, feed("1.5", server.url("/pavo.deb"), {})));
+        updater.setStatus(DefaultUpdater::Unknown);
+        updater.checkWithoutUI();
+        QTRY_COMPARE(updater.status(), DefaultUpdater::UpToDate);
+    };
+    for (const int status : {404, 404, 410, 410, 200, 410})
+        checkAnswered(status);
+    QCOMPARE(failures.count(), 3);
 }
 
 void TestUpdater::installTime_data()
@@ -377,19 +512,23 @@ void TestUpdater::installTime()
     installer.setRunElevated(elevated);
     updater.setInstaller(&installer);
     updater.setDownloadUrl(server.url("/pavo.deb"));
+    updater.setSignature(HttpTestServer::releaseSignature(package));
     updater.setImmediateInstallAndRelaunch(idle);
     if (!warning.isEmpty())
         QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
-    updater.startDownload();
-    QTRY_VERIFY(!updater.downloadedFile().isEmpty());
+    QSignalSpy ready(updater.startDownload(), &Downloader::fileReady);
+    QTRY_COMPARE(ready.count(), 1);
+    const QString file = ready.first().first().toString();
     if (!idle) {
         QVERIFY(recorded().isEmpty());
         QTimer::singleShot(0, &updater, &DefaultUpdater::onUserAction);
         QTimer::singleShot(5000, &updater, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
     }
-    QCOMPARE(recorded(), calls.replaceInStrings("%f", updater.downloadedFile()));
+    QCOMPARE(recorded(), calls.replaceInStrings("%f", file));
     QCOMPARE(updater.status(), warning.isEmpty() ? DefaultUpdater::UpToDate : DefaultUpdater::UpdateDownloaded);
+    // Kept after a failed installation for another try on the way out.
+    QCOMPARE(QFile::exists(file), !warning.isEmpty());
 }
 
 QTEST_MAIN(TestUpdater)
