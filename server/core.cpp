@@ -272,9 +272,13 @@ void Core::loadWebsites()
 void Core::onWebsiteIndex(HttpReply& reply)
 {
     if (!reply.isSuccessful()) {
-        qWarning() << "Cannot load websites" << reply.reasonPhrase();
+        // Tried again with every first client: the same failure is logged once.
+        if (websiteFailures.isNew(reply.url(), reply.reasonPhrase()))
+            qWarning().noquote()
+                << QStringLiteral("Cannot load websites: %1: %2").arg(reply.url().toString(), reply.reasonPhrase());
         return;
     }
+    websiteFailures.succeeded();
     const QJsonArray entries = QJsonDocument::fromJson(reply.body()).object().value(IndexEntries).toArray();
     for (const QJsonValue& entry : entries) {
         const QString domain = entry.toObject().value(IndexDomain).toString();

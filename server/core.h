@@ -1,5 +1,7 @@
 #pragma once
 
+#include "http/repeatedfailurefilter.h"
+
 #include <QMap>
 #include <QObject>
 #include <QVector>
@@ -63,6 +65,7 @@ private:
     void addWebsite(const QString& domain, HttpReply& reply);
 
     QMap<QString, Website*> websiteCatalogue;
+    RepeatedFailureFilter websiteFailures;
     Platform* const desktop;
     Server* webSocketServer = nullptr;
     QVector<App*> sorted;
