@@ -54,8 +54,9 @@ MessageHarness::MessageHarness(bool encrypted) : encrypted(encrypted)
         fail("the core did not start");
     furnish(platform);
     server = Core::instance()->server();
-    // The pending device stays silent on purpose; its challenge must outlive the run.
+    // The pending device stays silent on purpose; its challenge or prompt must outlive the run.
     server->setChallengeTimeout(DayMs);
+    server->setPromptTimeout(DayMs);
     reconnect();
 }
 

@@ -113,6 +113,7 @@ class TestUI : public QObject
     Server* server = nullptr;
     SwitchablePlatform* platform = nullptr;
     QSystemTrayIcon* tray = nullptr;
+    qint64 now = 0; // the server's clock: a refusal holds the address off for a while
 
     QString countText() const { return tray->contextMenu()->actions().first()->text(); }
     void choose(const QString& entry) { childWithText<QAction>(tray->contextMenu(), entry)->trigger(); }
@@ -153,6 +154,7 @@ private slots:
         QVERIFY(ready.wait());
         QCoreApplication::processEvents(); // handlers register on the turn after they are made
         server = Core::instance()->server();
+        server->setClock([this] { return now; });
         platform = static_cast<SwitchablePlatform*>(Core::instance()->platform());
         tray = ui->findChild<QSystemTrayIcon*>();
         QVERIFY(tray);
@@ -266,6 +268,7 @@ private slots:
             QVERIFY2(goneAfter(box, end) && client.waitForDisconnected(), ending);
             QVERIFY(!server->isAuthorized(client.deviceId));
             QVERIFY(!openDialog<QMessageBox>());
+            now += RefusalBackoff::ForgottenAfterMs;
         }
     }
 
