@@ -107,7 +107,11 @@ private slots:
         now += 599999;
         QVERIFY(closedAtOnce(impatient));
         QCOMPARE(asked.size(), 8);
-        now += 3600000 - 599999;
+        now += RefusalBackoff::ForgottenAfterMs - 599999;
+        QVERIFY(waits(impatient));
+        server->authorize(impatient.deviceId, false);
+        QVERIFY(impatient.waitForDisconnected());
+        now += RefusalBackoff::FirstMs;
         QVERIFY(waits(impatient));
 
         // Only one device waits at a time; its leaving frees the slot for the next one.
