@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,12 @@ void startFuzzApplication(SessionBus bus)
 QByteArray inputBytes(const uint8_t* data, size_t size)
 {
     return QByteArray(reinterpret_cast<const char*>(data), int(size));
+}
+
+void stopNetworkChecks(QObject* server)
+{
+    for (QTimer* timer : server->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+        timer->stop();
 }
 
 qint64 SlowInputGuard::cpuNanoseconds()

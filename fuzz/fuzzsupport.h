@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class QByteArray;
+class QObject;
 
 enum class SessionBus { None, Private };
 
@@ -15,6 +16,10 @@ enum class SessionBus { None, Private };
 void startFuzzApplication(SessionBus bus = SessionBus::None);
 
 QByteArray inputBytes(const uint8_t* data, size_t size);
+
+// The server looks at the network every 5 s, which under the sanitizers costs about as much CPU
+// time as an input may take: the targets stop it, so that the slow-input limit times inputs only.
+void stopNetworkChecks(QObject* server);
 
 // libFuzzer's own timeout counts whole seconds; an input the program serves this slowly is a
 // finding too, so the guard aborts and libFuzzer keeps the input. It counts the thread's CPU

@@ -1,5 +1,6 @@
 #include "fuzz/messageharness.h"
 
+#include "fuzz/fuzzsupport.h"
 #include "server/core.h"
 #include "server/protocol.h"
 #include "server/server.h"
@@ -54,8 +55,10 @@ MessageHarness::MessageHarness(bool encrypted) : encrypted(encrypted)
         fail("the core did not start");
     furnish(platform);
     server = Core::instance()->server();
-    // The pending device stays silent on purpose; its challenge must outlive the run.
+    stopNetworkChecks(server);
+    // The pending device stays silent on purpose; its challenge or prompt must outlive the run.
     server->setChallengeTimeout(DayMs);
+    server->setPromptTimeout(DayMs);
     reconnect();
 }
 

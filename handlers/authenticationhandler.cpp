@@ -15,12 +15,12 @@ bool equalInConstantTime(const QByteArray& a, const QByteArray& b)
 
 void AuthenticationHandler::handle(const QJsonObject& request, QWebSocket* connection)
 {
-    // An answer from anyone but the challenged connection must not decide that connection's fate.
+    // Only a challenge can be answered, once; an admitted or waiting connection has none open.
     if (!server->isChallenged(connection))
         return;
     const QString id = connection->property(ConnectionProperty::DeviceId).toString();
     const QString token = connection->property(ConnectionProperty::SessionToken).toString();
     const QByteArray expected = Server::sessionKey(id, server->deviceSecret(id), token).toHex();
     const QByteArray answer = request.value(Key::ChallengeAnswer).toString().toUtf8();
-    server->finishAuthorization(id, equalInConstantTime(expected, answer));
+    server->finishChallenge(connection, equalInConstantTime(expected, answer));
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // The paired devices, kept in the settings group "au" as device id -> pairing secret. The file is
 // the store of record, read once: every new connection asks, and anyone on the network can make
@@ -9,11 +10,18 @@
 class AuthorizedDevices
 {
 public:
+    static constexpr int MaxIdLength = 128;
+
     AuthorizedDevices();
+
+    // Ids become settings keys: "/" and "\" would reach into or name the group itself.
+    static bool isPlainId(const QString& id);
+    static bool isSecret(const QString& secret);
 
     bool contains(const QString& id) const { return !id.isEmpty() && secrets.contains(id); }
     QString secret(const QString& id) const { return secrets.value(id); }
     int count() const { return secrets.size(); }
+    QStringList ids() const;
     void insert(const QString& id, const QString& secret);
     void remove(const QString& id);
     void clear();

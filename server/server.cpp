@@ -17,6 +17,8 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 
+#include <algorithm>
+
 namespace {
 const QString LastUsedPortKey = QStringLiteral("lastUsedPort");
 constexpr quint16 FirstDynamicPort = 49152;
@@ -25,6 +27,8 @@ constexpr auto NormalClosure = QWebSocketProtocol::CloseCodeNormal;
 const QString ServiceType = QStringLiteral("_pavo._tcp");
 const QString ServiceDomain = QStringLiteral("local");
 constexpr int NetworkCheckMs = 5000;
+// Marks a connection that was told once that it is not admitted: a stranger must not fill the log.
+constexpr const char* PermissionDeniedLogged = "permissionDeniedLogged";
 // Process-wide: set when a suspend withdrew the publication, so that only a resume restores it.
 bool withdrawnForSuspend = false;
 
@@ -58,6 +62,14 @@ bool hasBroadcastNetwork()
         }
     }
     return false;
+}
+
+// A dual-stack socket reports IPv4 peers in their mapped IPv6 form; the user knows them as IPv4.
+QHostAddress plainAddress(const QHostAddress& address)
+{
+    bool isIpv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
+    return isIpv4 ? QHostAddress(ipv4) : address;
 }
 
 QString localHostName()
@@ -195,15 +207,13 @@ void Server::onNewConnection()
     connect(connection, &QWebSocket::disconnected, this, &Server::socketDisconnected);
 
     const QUrlQuery query(connection->requestUrl());
-    if (query.hasQueryItem(Key::Id)) {
-        const QString id = query.queryItemValue(Key::Id, QUrl::FullyDecoded);
-        if (isAuthorized(id))
-            challenge(id, connection);
-        else
-            requestAuthorization(id, connection);
-    } else {
+    const QString id = query.queryItemValue(Key::Id, QUrl::FullyDecoded);
+    if (!AuthorizedDevices::isPlainId(id))
         connection->close(NormalClosure);
-    }
+    else if (isAuthorized(id) && !consentRequired.contains(id))
+        challenge(id, connection);
+    else
+        requestAuthorization(id, connection);
     if (query.hasQueryItem(Key::ClientVersion))
         connection->setProperty(ConnectionProperty::ClientVersion, query.queryItemValue(Key::ClientVersion).toInt());
 }
@@ -240,18 +250,21 @@ void Server::onBinaryMessageReceived(const QByteArray& message)
 void Server::reject(QWebSocket* connection, const QString& reason, const QByteArray& data, const QByteArray& message)
 {
     qWarning() << "Cannot parse JSON" << reason << logPreview(data) << logPreview(message);
-    connection->close(NormalClosure);
-    // A device whose frames no longer decrypt has lost its secret: let it pair again.
+    // Only a device that proved its secret can have lost it since; anyone else who sends garbage
+    // under a paired id merely borrowed the id, which travels in clear.
     const QString id = connection->property(ConnectionProperty::DeviceId).toString();
-    if (!id.isEmpty())
-        deauthorize(id);
+    const bool proven = clientList.contains(connection) &&
+                        !connection->property(ConnectionProperty::SessionKey).toByteArray().isEmpty();
+    if (proven && isAuthorized(id))
+        consentRequired.insert(id);
+    connection->close(NormalClosure); // may leave the client list at once
 }
 
 void Server::dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data)
 {
     const QString method = object.value(Key::Method).toString();
     if (method != Method::Authentication && !clientList.contains(connection)) {
-        qWarning() << "Permission denied" << connection << logPreview(data);
+        logPermissionDenied(connection, data);
         return;
     }
     if (MessageHandler* handler = handlers.value(method)) {
@@ -262,6 +275,14 @@ void Server::dispatch(const QJsonObject& object, QWebSocket* connection, const Q
     emit unhandledMessage(method);
 }
 
+void Server::logPermissionDenied(QWebSocket* connection, const QByteArray& data)
+{
+    if (connection->property(PermissionDeniedLogged).toBool())
+        return;
+    connection->setProperty(PermissionDeniedLogged, true);
+    qWarning() << "Permission denied" << connection << logPreview(data);
+}
+
 void Server::socketDisconnected()
 {
     auto* connection = qobject_cast<QWebSocket*>(sender());
@@ -269,10 +290,8 @@ void Server::socketDisconnected()
         return;
     connection->disconnect(this);
     connectionList.removeAll(connection);
-    if (pending == connection) {
-        pending = nullptr;
-        pendingId.clear();
-    }
+    if (pending == connection)
+        clearPending();
     if (clientList.removeAll(connection) > 0)
         emit clientCountChanged(clientList.size());
     connection->deleteLater();
@@ -334,16 +353,24 @@ void Server::registerHandler(MessageHandler* handler)
 
 void Server::requestAuthorization(const QString& id, QWebSocket* connection)
 {
-    if (pending || id.isEmpty()) {
+    const QHostAddress address = plainAddress(connection->peerAddress());
+    if (pending || refusals.holdsOff(address)) {
         connection->close(NormalClosure);
         return;
     }
     pending = connection;
     pendingId = id;
+    pendingAddress = address;
+    // Asked once: whatever the user answers, the stored secret stays unless it is replaced.
+    consentRequired.remove(id);
     send(connection, Method::Wait, QJsonObject());
+    startDeadline(connection, promptTimeout, [this, connection] {
+        if (pending == connection)
+            refusePending();
+    });
 
     QString name = connection->peerName();
-    QString ip = connection->peerAddress().toString();
+    QString ip = address.toString();
     if (name.isEmpty())
         std::swap(name, ip);
     emit needUserAuthorization(connection, id, name, ip);
@@ -351,12 +378,12 @@ void Server::requestAuthorization(const QString& id, QWebSocket* connection)
 
 void Server::challenge(const QString& id, QWebSocket* connection)
 {
-    if (pending) {
+    // Challenges wait side by side, so that no one holds the others up; but one address may not
+    // open them without end.
+    if (challengesFrom(connection->peerAddress()) >= MaxChallengesPerAddress) {
         connection->close(NormalClosure);
         return;
     }
-    pending = connection;
-    pendingId = id;
     const QString token = randomToken();
     connection->setProperty(ConnectionProperty::DeviceId, id);
     connection->setProperty(ConnectionProperty::SessionToken, token);
@@ -364,24 +391,44 @@ void Server::challenge(const QString& id, QWebSocket* connection)
     send(connection, Method::Authentication, QJsonObject{{Key::SessionToken, token}});
     // The challenge itself goes out in clear; from here on both directions are encrypted.
     connection->setProperty(ConnectionProperty::SessionKey, key);
-    // Owned by the connection: it goes when the connection goes, not when it would have fired.
-    auto* deadline = new QTimer(connection);
-    deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, this, [this, connection] { closeChallengeIfUnanswered(connection); });
-    deadline->start(challengeTimeout);
+    startDeadline(connection, challengeTimeout, [this, connection] {
+        if (isChallenged(connection))
+            connection->close(NormalClosure);
+    });
 }
 
-void Server::closeChallengeIfUnanswered(QWebSocket* connection)
+// Owned by the connection: it goes when the connection goes, not when it would have fired.
+void Server::startDeadline(QWebSocket* connection, int milliseconds, const std::function<void()>& expired)
 {
-    // A silent peer must not hold the one pending slot and keep every paired device out.
-    if (pending == connection)
-        connection->close(NormalClosure);
+    auto* deadline = new QTimer(connection);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, this, expired);
+    deadline->start(milliseconds);
+}
+
+int Server::challengesFrom(const QHostAddress& address) const
+{
+    return int(std::count_if(connectionList.cbegin(), connectionList.cend(), [this, &address](QWebSocket* connection) {
+        return isChallenged(connection) && connection->peerAddress() == address;
+    }));
 }
 
 bool Server::isChallenged(QWebSocket* connection) const
 {
-    return connection && pending == connection &&
+    return connection && !clientList.contains(connection) &&
            !connection->property(ConnectionProperty::SessionToken).toString().isEmpty();
+}
+
+void Server::finishChallenge(QWebSocket* connection, bool granted)
+{
+    if (!isChallenged(connection))
+        return;
+    if (granted) {
+        admit(connection);
+        return;
+    }
+    connection->setProperty(ConnectionProperty::SessionToken, QVariant()); // one answer only
+    connection->close(NormalClosure);
 }
 
 void Server::authorize(const QString& id, bool granted)
@@ -389,36 +436,65 @@ void Server::authorize(const QString& id, bool granted)
     // A late answer about a device that left must not admit whoever waits now.
     if (!pending || !pending->isValid() || id != pendingId)
         return;
-    if (granted) {
-        const QString secret = randomToken();
-        send(pending, Method::Authentication, QJsonObject{{Key::Secret, secret}});
-        if (pending->isValid())
-            devices.insert(id, secret);
+    if (!granted) {
+        refusePending();
+        return;
     }
-    finishAuthorization(id, granted);
+    QWebSocket* connection = pending;
+    clearPending();
+    const QString secret = randomToken();
+    send(connection, Method::Authentication, QJsonObject{{Key::Secret, secret}});
+    if (!connection->isValid())
+        return;
+    devices.insert(id, secret);
+    connection->setProperty(ConnectionProperty::DeviceId, id); // so that forgetting the device closes it
+    admit(connection);
 }
 
-void Server::finishAuthorization(const QString&, bool granted)
+void Server::refusePending()
 {
-    if (!pending)
-        return;
     QWebSocket* connection = pending;
+    refusals.refused(pendingAddress);
+    clearPending();
+    connection->close(NormalClosure);
+}
+
+void Server::clearPending()
+{
     pending = nullptr;
     pendingId.clear();
-    if (!granted) {
-        connection->close(NormalClosure);
-        return;
-    }
+    pendingAddress.clear();
+}
+
+void Server::admit(QWebSocket* connection)
+{
     clientList.append(connection);
     limitIncomingSize(connection, MaxIncomingMessageSize);
     send(connection, Method::Authentication, QJsonObject{{Key::Value, true}});
     emit clientCountChanged(clientList.size());
 }
 
+void Server::deauthorize(const QString& id)
+{
+    devices.remove(id);
+    consentRequired.remove(id);
+}
+
 void Server::deauthorizeAll()
 {
     devices.clear();
+    consentRequired.clear();
     const QList<QWebSocket*> admitted = clientList;
     for (QWebSocket* client : admitted)
         client->close(NormalClosure);
+}
+
+void Server::forget(const QString& id)
+{
+    deauthorize(id);
+    const QList<QWebSocket*> admitted = clientList;
+    for (QWebSocket* client : admitted) {
+        if (client->property(ConnectionProperty::DeviceId).toString() == id)
+            client->close(NormalClosure);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "server/authorizeddevices.h"
 #include "server/qzeroconf.h"
+#include "server/refusalbackoff.h"
 #include "server/sessioncipher.h"
 
 #include <QJsonObject>
@@ -10,7 +11,10 @@
 #include <QObject>
 #include <QPair>
 #include <QPointer>
+#include <QSet>
 #include <QSslError>
+
+#include <functional>
 
 class MessageHandler;
 class QWebSocket;
@@ -31,6 +35,7 @@ public:
     static constexpr qint64 MaxIncomingMessageSize = 1024 * 1024;
     // Before admission a device can only answer its challenge, which takes a hundred bytes.
     static constexpr qint64 MaxStrangerMessageSize = 4 * 1024;
+    static constexpr int MaxChallengesPerAddress = 4;
 
     explicit Server(QObject* parent = nullptr);
     ~Server() override;
@@ -51,13 +56,19 @@ public:
     bool isAuthorized(const QString& id) const { return devices.contains(id); }
     QString deviceSecret(const QString& id) const { return devices.secret(id); }
     int authorizedDeviceCount() const { return devices.count(); }
-    void deauthorize(const QString& id) { devices.remove(id); }
+    QStringList authorizedDeviceIds() const { return devices.ids(); }
+    void deauthorize(const QString& id);
+    // The user's decision on the device that waits for it.
     void authorize(const QString& id, bool granted);
-    void finishAuthorization(const QString& id, bool granted);
-    // Only the connection that was challenged may answer the challenge.
+    // The verdict on a challenged connection's answer.
+    void finishChallenge(QWebSocket* connection, bool granted);
+    // A connection that was challenged and has not answered yet.
     bool isChallenged(QWebSocket* connection) const;
-    // How long a challenged connection may keep the pending slot without answering.
+    // How long a challenged connection may stay without answering.
     void setChallengeTimeout(int milliseconds) { challengeTimeout = milliseconds; }
+    // How long the user has to decide before the waiting device counts as refused.
+    void setPromptTimeout(int milliseconds) { promptTimeout = milliseconds; }
+    void setClock(RefusalBackoff::Clock clock) { refusals.setClock(std::move(clock)); }
 
     QByteArray encrypt(const QByteArray& plain, const QByteArray& key) const { return cipher.encrypt(plain, key); }
     QByteArray decrypt(const QByteArray& frame, const QByteArray& key) const { return cipher.decrypt(frame, key); }
@@ -84,6 +95,8 @@ public slots:
     void onZeroConfError(QZeroConf::error_t error);
     void onZeroConfServicePublished();
     void deauthorizeAll();
+    // Forgets one device and closes its connections.
+    void forget(const QString& id);
     // Withdraws the publication while the application is suspended, and brings it back after.
     void onApplicationStateChanged(Qt::ApplicationState state);
 
@@ -91,9 +104,15 @@ private:
     void startListening();
     void requestAuthorization(const QString& id, QWebSocket* connection);
     void challenge(const QString& id, QWebSocket* connection);
-    void closeChallengeIfUnanswered(QWebSocket* connection);
+    int challengesFrom(const QHostAddress& address) const;
+    void startDeadline(QWebSocket* connection, int milliseconds, const std::function<void()>& expired);
+    void admit(QWebSocket* connection);
+    // The prompt ended without the user's consent: the waiting device is refused.
+    void refusePending();
+    void clearPending();
+    void logPermissionDenied(QWebSocket* connection, const QByteArray& data);
     static void limitIncomingSize(QWebSocket* connection, qint64 bytes);
-    // Closes the connection of an unreadable message and forgets its device.
+    // Closes the connection of an unreadable message; a proven device must then pair again.
     void reject(QWebSocket* connection, const QString& reason, const QByteArray& data, const QByteArray& message);
     void dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data);
 
@@ -104,10 +123,17 @@ private:
     QList<QWebSocket*> connectionList;
     QList<QWebSocket*> clientList;
     SessionCipher cipher;
+    // The one connection that waits for the user's decision; challenges need no slot.
     QPointer<QWebSocket> pending;
     // The device the pending connection speaks for: a decision about another device is stale.
     QString pendingId;
+    QHostAddress pendingAddress;
     QMap<QString, MessageHandler*> handlers;
     AuthorizedDevices devices;
+    // Paired devices whose proven connection sent what did not decrypt: the next connection under
+    // the id asks the user, and only consent replaces the old secret.
+    QSet<QString> consentRequired;
+    RefusalBackoff refusals;
     int challengeTimeout = 10000;
+    int promptTimeout = 60000;
 };

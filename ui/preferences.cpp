@@ -2,6 +2,7 @@
 
 #include "server/core.h"
 #include "server/server.h"
+#include "ui/shorttext.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -52,14 +53,49 @@ void Preferences::addDevices(QVBoxLayout* column)
     const int count = server ? server->authorizedDeviceCount() : 0;
     if (count < 1)
         return;
-    auto* label = new QLabel(tr("%n devices authorized", "", count));
+    auto* label = new QLabel(countText(count));
+    auto* list = new QWidget;
+    auto* rows = new QVBoxLayout(list);
+    rows->setContentsMargins(0, 0, 0, 0);
     auto* deauthorize = new QPushButton(tr("Deauthorize All"));
-    connect(deauthorize, &QPushButton::clicked, this, [server, label, deauthorize] {
+    for (const QString& id : server->authorizedDeviceIds())
+        rows->addWidget(deviceRow(server, id, [server, label, deauthorize] {
+            const int left = server->authorizedDeviceCount();
+            label->setText(left > 0 ? countText(left) : QString());
+            deauthorize->setEnabled(left > 0);
+        }));
+    connect(deauthorize, &QPushButton::clicked, this, [server, label, list, deauthorize] {
         server->deauthorizeAll();
         label->clear();
+        list->hide();
         deauthorize->setEnabled(false);
     });
     column->addWidget(label);
+    column->addWidget(list);
     column->addWidget(deauthorize, 0, Qt::AlignLeft);
     column->addSpacing(30);
+}
+
+QWidget* Preferences::deviceRow(Server* server, const QString& id, const std::function<void()>& forgotten)
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // The device chose its id: shown as text, never as markup.
+    auto* name = new QLabel(shortText(id));
+    name->setTextFormat(Qt::PlainText);
+    layout->addWidget(name, 1);
+    auto* forget = new QPushButton(tr("Forget"));
+    connect(forget, &QPushButton::clicked, row, [server, id, row, forgotten] {
+        server->forget(id);
+        row->deleteLater();
+        forgotten();
+    });
+    layout->addWidget(forget);
+    return row;
+}
+
+QString Preferences::countText(int count)
+{
+    return tr("%n devices authorized", "", count);
 }

@@ -2,9 +2,12 @@
 
 #include <QDialog>
 
-class QVBoxLayout;
+#include <functional>
 
-// The core's two switches, and a way to forget every paired device at once.
+class QVBoxLayout;
+class Server;
+
+// The core's two switches, and the paired devices: each can be forgotten, or all at once.
 class Preferences : public QDialog
 {
     Q_OBJECT
@@ -14,4 +17,6 @@ public:
 private:
     void addSwitches(QVBoxLayout* column);
     void addDevices(QVBoxLayout* column);
+    QWidget* deviceRow(Server* server, const QString& id, const std::function<void()>& forgotten);
+    static QString countText(int count);
 };

@@ -6,6 +6,7 @@
 #include "ui/aboutbox.h"
 #include "ui/icons.h"
 #include "ui/preferences.h"
+#include "ui/shorttext.h"
 #include "ui/welcomeview.h"
 #include "updater/updater.h"
 
@@ -16,20 +17,7 @@
 #include <QSystemTrayIcon>
 
 namespace {
-// Devices name themselves: a long name must not push the question off the screen.
-constexpr int MaxNameLength = 64;
-
-QString shortName(const QString& name)
-{
-    if (name.size() <= MaxNameLength)
-        return name;
-    int cut = MaxNameLength - 1;
-    if (name.at(cut - 1).isHighSurrogate())
-        --cut;
-    return name.left(cut) + QChar(0x2026);
-}
-
-// Name and address come from the network: shown as markup they could restyle the very question
+// Name, address and id come from the network: shown as markup they could restyle the very question
 // the user must judge. QMessageBox offers no format for its informative text, so its label is
 // reached directly.
 void showPlainly(QMessageBox* box)
@@ -133,8 +121,12 @@ void UI::showAuthDialog(QObject* obj, QString id, QString name, QString ip)
     auto* box = new QMessageBox;
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIconPixmap(hidpiPixmap(QStringLiteral(":/images/64/app.png"), box->devicePixelRatioF()));
-    box->setText(tr("%1 would like to connect.").arg(shortName(name)));
-    box->setInformativeText(ip);
+    box->setText(tr("%1 would like to connect.").arg(shortText(name)));
+    // The id tells a device that was paired before from a stranger borrowing its name.
+    QStringList details(tr("Device ID: %1").arg(shortText(id)));
+    if (!ip.isEmpty())
+        details.prepend(ip);
+    box->setInformativeText(details.join(QLatin1Char('\n')));
     showPlainly(box);
     box->addButton(tr("Deny"), QMessageBox::RejectRole);
     QPushButton* authorize = box->addButton(tr("Authorize"), QMessageBox::AcceptRole);

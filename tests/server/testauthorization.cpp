@@ -4,6 +4,7 @@
 #include "tests/support/echohandler.h"
 #include "tests/support/testclient.h"
 #include "tests/support/testenvironment.h"
+#include "tests/support/warningcounter.h"
 
 #include <QFile>
 #include <QSettings>
@@ -15,13 +16,21 @@ class TestAuthorization : public QObject
     Q_OBJECT
     TestEnvironment environment;
     Server* server = nullptr;
+    qint64 now = 0; // the server's clock, in milliseconds
 
     bool waits(TestClient& device) { return device.openExpecting(server->port(), Method::Wait); }
+    bool closedAtOnce(TestClient& device)
+    {
+        device.open(server->port());
+        return device.waitForDisconnected() && device.closeCode() == QWebSocketProtocol::CloseCodeNormal &&
+               device.next().segment.isEmpty();
+    }
     // Pairings must outlive the server: a new one reads them back from the settings file.
     void restartServer()
     {
         delete server;
         server = new Server;
+        server->setClock([this] { return now; });
         new AuthenticationHandler(server, Method::Authentication);
         new EchoHandler(server, Method::Volume);
     }
@@ -46,7 +55,7 @@ private slots:
         QCOMPARE(device.next().segment, QByteArray(R"({"_":"wa"})"));
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.at(0).at(1).toString(), device.deviceId);
-        QVERIFY(asked.at(0).at(2).toString().contains(QStringLiteral("127.0.0.1"))); // no peer name: the address
+        QCOMPARE(asked.at(0).at(2).toString(), QStringLiteral("127.0.0.1")); // no peer name: the address, as IPv4
         QCOMPARE(asked.at(0).at(3).toString(), QString());
 
         // Even a file someone opened up is private again once a secret goes in.
@@ -76,13 +85,38 @@ private slots:
         QVERIFY(refused.waitForDisconnected());
         QCOMPARE(refused.closeCode(), QWebSocketProtocol::CloseCodeNormal);
 
-        // Only one device waits at a time; its leaving frees the slot for the next one.
+        // A refused address is turned away without a prompt for 10 s, then for twice as long after
+        // each refusal, up to 10 min; an hour of quiet forgets it.
+        QSignalSpy asked(server, &Server::needUserAuthorization);
+        now += 9999;
+        QVERIFY(closedAtOnce(impatient));
+        now += 1;
+        server->setPromptTimeout(50); // an unanswered prompt refuses too
         QVERIFY(waits(impatient));
+        QVERIFY(impatient.waitForDisconnected());
+        QCOMPARE(impatient.closeCode(), QWebSocketProtocol::CloseCodeNormal);
+        server->setPromptTimeout(60000);
+        now += 19999;
+        QVERIFY(closedAtOnce(impatient));
+        for (const int backoffs : {20000, 40000, 80000, 160000, 320000, 600000, 600000}) {
+            now += backoffs;
+            QVERIFY(waits(impatient));
+            server->authorize(impatient.deviceId, false);
+            QVERIFY(impatient.waitForDisconnected());
+        }
+        now += 599999;
+        QVERIFY(closedAtOnce(impatient));
+        QCOMPARE(asked.size(), 8);
+        now += RefusalBackoff::ForgottenAfterMs - 599999;
+        QVERIFY(waits(impatient));
+        server->authorize(impatient.deviceId, false);
+        QVERIFY(impatient.waitForDisconnected());
+        now += RefusalBackoff::FirstMs;
+        QVERIFY(waits(impatient));
+
+        // Only one device waits at a time; its leaving frees the slot for the next one.
         TestClient second(QStringLiteral("second"));
-        second.open(server->port());
-        QVERIFY(second.waitForDisconnected());
-        QCOMPARE(second.closeCode(), QWebSocketProtocol::CloseCodeNormal);
-        QVERIFY(second.next().segment.isEmpty());
+        QVERIFY(closedAtOnce(second));
         QVERIFY(impatient.leave());
         QTRY_VERIFY(server->connections().isEmpty());
 
@@ -127,12 +161,25 @@ private slots:
         QCOMPARE(icon.json, request(Method::AppIcon));
         QCOMPARE(icon.attachments, Server::Attachments({{Server::Png, png}}));
 
-        // Frames that do not decrypt cost the device its pairing.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot parse JSON")));
-        device.sendRaw(R"({"_":"au","h":"sent in clear"})");
-        QVERIFY(device.waitForDisconnected());
-        QVERIFY(!server->isAuthorized(device.deviceId));
-        QVERIFY(waits(device));
+        // A proven device whose frames stop decrypting has lost its secret: the next connection
+        // under its id asks the user again. "Deny" keeps the old secret, only "Authorize" replaces it.
+        const QString oldSecret = device.secret;
+        for (const bool granted : {false, true}) {
+            if (!device.isConnected())
+                QVERIFY(device.reconnect(server->port()));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot parse JSON")));
+            device.sendRaw(R"({"_":"au","h":"sent in clear"})");
+            QVERIFY(device.waitForDisconnected());
+            QVERIFY(waits(device));
+            server->authorize(device.deviceId, granted);
+            if (granted)
+                QVERIFY(device.nextJson().contains(Key::Secret) && device.nextJson().value(Key::Value).toBool());
+            else
+                QVERIFY(device.waitForDisconnected());
+            now += RefusalBackoff::FirstMs;
+        }
+        QVERIFY(device.secret != oldSecret);
+        QCOMPARE(server->deviceSecret(device.deviceId), device.secret);
     }
 
     void pairingsOutliveTheServerUntilAllAreForgotten()
@@ -155,6 +202,50 @@ private slots:
         QVERIFY(waits(kept));
     }
 
+    // Anyone can read a paired id off the network and knock with it: whatever that stranger sends,
+    // or if it sends nothing, the device still proves itself afterwards. Nor does a stranger's
+    // prompt keep it out.
+    // Anyone can read a paired id off the network and knock with it: whether that stranger sends
+    // garbage, guesses an answer or stays silent, the device still proves itself afterwards. Nor
+    // does a stranger's prompt keep it out.
+    void strangersUnderAPairedIdChangeNothing()
+    {
+        TestClient device(QStringLiteral("device")), waiting(QStringLiteral("waiting"));
+        QVERIFY(device.pair(*server) && device.leave());
+        QVERIFY(waits(waiting));
+        server->setChallengeTimeout(50);
+        for (const QByteArray& sent : {QByteArray("x"), QByteArray("guess"), QByteArray()}) {
+            TestClient stranger(device.deviceId);
+            QVERIFY(stranger.open(server->port()) && stranger.nextJson().contains(Key::SessionToken));
+            stranger.key = QByteArray(20, 'k');
+            if (sent == "guess")
+                stranger.answerChallenge();
+            else if (!sent.isEmpty())
+                stranger.sendRaw(sent);
+            QVERIFY(stranger.waitForDisconnected());
+        }
+        server->setChallengeTimeout(10000);
+        // Challenges wait side by side, a few from one address at most.
+        std::vector<std::unique_ptr<TestClient>> silent;
+        for (int i = 0; i < Server::MaxChallengesPerAddress; ++i) {
+            silent.push_back(std::make_unique<TestClient>(device.deviceId));
+            QVERIFY(silent.back()->open(server->port()) && silent.back()->nextJson().contains(Key::SessionToken));
+        }
+        QVERIFY(closedAtOnce(device));
+        silent.clear();
+        QTRY_COMPARE(server->connections().size(), 1);
+
+        // Nothing but an answer is read before admission, and that is said once, not per message.
+        WarningCounter denied(QStringLiteral("^Permission denied"));
+        QVERIFY(device.open(server->port()) && device.nextJson().contains(Key::SessionToken));
+        for (int i = 0; i < 3; ++i)
+            device.send(request(Method::Volume));
+        device.answerChallenge();
+        QCOMPARE(device.nextJson(), request(Method::Authentication, {{Key::Value, true}}));
+        QCOMPARE(denied.count(), 1);
+        QVERIFY(waiting.isConnected());
+    }
+
     void strayAnswersDoNotDecideForTheWaitingDevice()
     {
         TestClient admitted(QStringLiteral("admitted")), challenged(QStringLiteral("challenged"));
@@ -175,6 +266,35 @@ private slots:
         QCOMPARE(challenged.nextJson().value(Key::Value).toBool(), true);
         QCOMPARE(server->clients().size(), 2);
         QCOMPARE(count.size(), 1);
+    }
+
+    // Ids become settings keys: separators, control characters and very long ids are refused like
+    // a missing one. A damaged secret in the file pairs nobody; the other entries still count.
+    void idsArePlainNamesAndSecretsAreTokens()
+    {
+        for (const QString& id : {QStringLiteral("/"), QStringLiteral("a/b"), QStringLiteral("\\"), QString(129, 'i'),
+                                  QStringLiteral("tab\tbed"), QString()}) {
+            TestClient odd(id);
+            QVERIFY2(closedAtOnce(odd), qPrintable(id));
+        }
+        TestClient longest(QString(128, 'i'));
+        QVERIFY(longest.pair(*server));
+
+        const QString good = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdef");
+        const QString damaged[] = {good.left(31), good + QStringLiteral("0"), QString(good).replace(5, 1, '-'),
+                                   good + QStringLiteral("\n"), QString()};
+        QSettings settings;
+        settings.setValue(QStringLiteral("au/good"), good);
+        for (const QString& secret : damaged)
+            settings.setValue(QStringLiteral("au/damaged-%1").arg(secret.size()) + secret.right(1), secret);
+        settings.setValue(QStringLiteral("au/a/b"), good);
+        settings.sync();
+        WarningCounter ignored(QStringLiteral("^Ignoring a damaged pairing"));
+        restartServer();
+        QCOMPARE(ignored.count(), 6);
+        QCOMPARE(server->authorizedDeviceIds(), QStringList({QStringLiteral("good"), longest.deviceId}));
+        TestClient damagedDevice(QStringLiteral("damaged-31e"));
+        QVERIFY(waits(damagedDevice));
     }
 };
 

@@ -113,6 +113,7 @@ class TestUI : public QObject
     Server* server = nullptr;
     SwitchablePlatform* platform = nullptr;
     QSystemTrayIcon* tray = nullptr;
+    qint64 now = 0; // the server's clock: a refusal holds the address off for a while
 
     QString countText() const { return tray->contextMenu()->actions().first()->text(); }
     void choose(const QString& entry) { childWithText<QAction>(tray->contextMenu(), entry)->trigger(); }
@@ -153,6 +154,7 @@ private slots:
         QVERIFY(ready.wait());
         QCoreApplication::processEvents(); // handlers register on the turn after they are made
         server = Core::instance()->server();
+        server->setClock([this] { return now; });
         platform = static_cast<SwitchablePlatform*>(Core::instance()->platform());
         tray = ui->findChild<QSystemTrayIcon*>();
         QVERIFY(tray);
@@ -209,9 +211,9 @@ private slots:
         QVERIFY(closed(about));
     }
 
-    // Devices admitted through the prompt, all forgotten and disconnected from the preferences. The
-    // tray shows "tray" while nobody is connected, "tray-color" from the first client on, untouched
-    // by the next ones.
+    // Devices admitted through the prompt, forgotten one by one or all at once from the preferences,
+    // which disconnects them. The tray shows "tray" while nobody is connected, "tray-color" from the first client on,
+    // untouched by the next ones.
     void preferencesForgetDevices()
     {
         choose("Preferences...");
@@ -235,12 +237,23 @@ private slots:
         choose("Preferences...");
         Preferences* preferences = openDialog<Preferences>();
         QVERIFY(preferences);
-        auto* label = preferences->findChild<QLabel*>();
-        QCOMPARE(label->text(), QStringLiteral("3 devices authorized"));
+        auto* label = childWithText<QLabel>(preferences, "3 devices authorized");
+        QVERIFY(label);
+        QLabel* secondId = childWithText<QLabel>(preferences, second.deviceId);
+        QVERIFY(secondId && secondId->textFormat() == Qt::PlainText);
+        QVERIFY(goneAfter(secondId, [secondId] {
+            QTest::mouseClick(childWithText<QPushButton>(secondId->parentWidget(), "Forget"), Qt::LeftButton);
+        }));
+        QVERIFY(second.waitForDisconnected());
+        QCOMPARE(server->authorizedDeviceIds(), QStringList({first.deviceId, third.deviceId}));
+        QCOMPARE(label->text(), QStringLiteral("2 devices authorized"));
+        QVERIFY(first.isConnected() && third.isConnected());
+
         auto* deauthorize = childWithText<QPushButton>(preferences, "Deauthorize All");
         QTest::mouseClick(deauthorize, Qt::LeftButton);
         QVERIFY(label->text().isEmpty() && !deauthorize->isEnabled());
-        for (TestClient* client : {&first, &second, &third})
+        QVERIFY(!childWithText<QLabel>(preferences, first.deviceId)->isVisibleTo(preferences));
+        for (TestClient* client : {&first, &third})
             QVERIFY(client->waitForDisconnected());
         QCOMPARE(server->authorizedDeviceCount(), 0);
         QTRY_COMPARE(countText(), QStringLiteral("No clients connected"));
@@ -248,11 +261,13 @@ private slots:
         QVERIFY(closed(preferences));
     }
 
-    // "Deny", the close button and the client leaving all end the prompt without admitting anyone.
+    // "Deny", the close button, the client leaving and an unanswered prompt all end it without
+    // admitting anyone.
     void otherEndingsRefuse()
     {
-        for (const QByteArray ending : {"Deny", "close", "leave"}) {
+        for (const QByteArray ending : {"Deny", "close", "leave", "deadline"}) {
             TestClient client(QStringLiteral("device-no"));
+            server->setPromptTimeout(ending == "deadline" ? 50 : 60000);
             QMessageBox* box = promptFor(client);
             QVERIFY(box);
             const auto end = [&] {
@@ -260,16 +275,19 @@ private slots:
                     click(box, QStringLiteral("Deny"));
                 else if (ending == "close")
                     box->close();
-                else
+                else if (ending == "leave")
                     client.socket.close();
             };
             QVERIFY2(goneAfter(box, end) && client.waitForDisconnected(), ending);
             QVERIFY(!server->isAuthorized(client.deviceId));
             QVERIFY(!openDialog<QMessageBox>());
+            now += RefusalBackoff::ForgottenAfterMs;
         }
+        server->setPromptTimeout(60000);
     }
 
-    // No label of the prompt may read markup from the network; a long name is cut to 64 characters.
+    // No label of the prompt may read markup from the network; a long name or id is cut to 64
+    // characters.
     void networkTextShownPlainly()
     {
         const QString markup = QStringLiteral("<h1>Your bank</h1>");
@@ -279,11 +297,11 @@ private slots:
                                                       {QString(65, 'n'), QString(63, 'n') + QChar(0x2026)}};
         for (const auto& [name, shown] : names) {
             auto* connection = new QObject;
-            ui->showAuthDialog(connection, QStringLiteral("device-m"), name, address);
+            ui->showAuthDialog(connection, name, name, address);
             QMessageBox* box = openDialog<QMessageBox>();
             QVERIFY(box);
             QCOMPARE(box->text(), shown + QStringLiteral(" would like to connect."));
-            QCOMPARE(box->informativeText(), address);
+            QCOMPARE(box->informativeText(), address + QStringLiteral("\nDevice ID: ") + shown);
             for (QLabel* label : box->findChildren<QLabel*>())
                 QVERIFY2(label->text().isEmpty() || label->textFormat() == Qt::PlainText, qPrintable(label->text()));
             QVERIFY(goneAfter(box, [connection] { delete connection; }));
