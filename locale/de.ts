@@ -41,6 +41,10 @@
         <source>Deauthorize All</source>
         <translation>Alle Autorisierungen aufheben</translation>
     </message>
+    <message>
+        <source>Forget</source>
+        <translation>Vergessen</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -78,6 +82,10 @@
     <message>
         <source>Authorize</source>
         <translation>Zulassen</translation>
+    </message>
+    <message>
+        <source>Device ID: %1</source>
+        <translation>Geräte-ID: %1</translation>
     </message>
 </context>
 <context>

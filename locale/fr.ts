@@ -41,6 +41,10 @@
         <source>Deauthorize All</source>
         <translation>Révoquer toutes les autorisations</translation>
     </message>
+    <message>
+        <source>Forget</source>
+        <translation>Oublier</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -78,6 +82,10 @@
     <message>
         <source>Authorize</source>
         <translation>Autoriser</translation>
+    </message>
+    <message>
+        <source>Device ID: %1</source>
+        <translation>Identifiant de l’appareil : %1</translation>
     </message>
 </context>
 <context>

@@ -41,6 +41,10 @@
         <source>Deauthorize All</source>
         <translation>Revoca tutte le autorizzazioni</translation>
     </message>
+    <message>
+        <source>Forget</source>
+        <translation>Dimentica</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -78,6 +82,10 @@
     <message>
         <source>Authorize</source>
         <translation>Autorizza</translation>
+    </message>
+    <message>
+        <source>Device ID: %1</source>
+        <translation>ID dispositivo: %1</translation>
     </message>
 </context>
 <context>

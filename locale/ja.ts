@@ -40,6 +40,10 @@
         <source>Deauthorize All</source>
         <translation>すべての許可を取り消す</translation>
     </message>
+    <message>
+        <source>Forget</source>
+        <translation>登録解除</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -76,6 +80,10 @@
     <message>
         <source>Authorize</source>
         <translation>許可</translation>
+    </message>
+    <message>
+        <source>Device ID: %1</source>
+        <translation>デバイス ID: %1</translation>
     </message>
 </context>
 <context>

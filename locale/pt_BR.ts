@@ -41,6 +41,10 @@
         <source>Deauthorize All</source>
         <translation>Revogar todas as autorizações</translation>
     </message>
+    <message>
+        <source>Forget</source>
+        <translation>Esquecer</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -78,6 +82,10 @@
     <message>
         <source>Authorize</source>
         <translation>Autorizar</translation>
+    </message>
+    <message>
+        <source>Device ID: %1</source>
+        <translation>ID do dispositivo: %1</translation>
     </message>
 </context>
 <context>
