@@ -1,0 +1,200 @@
+// Our shell extension in a real headless GNOME Shell 43, asked over the session bus through the
+// program's own generated proxy.
+#include "extensioninterface.h"
+#include "tests/extension/headlessshell.h"
+#include "tests/support/testenvironment.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+const QString Uuid = QStringLiteral("pavo@osmunda.org");
+const QString WindowApp = QStringLiteral("org.osmunda.PavoTestWindow.desktop");
+
+QByteArray desktopEntry(const QString& name)
+{
+    return "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
+           "\nIcon=pavo-test-icon\nExec=/usr/bin/python3 " TEST_WINDOW "\n";
+}
+
+// Waits until the extension has announced a change of the query, dropping what came before it.
+bool waitForChange(QSignalSpy& changes, const QString& query)
+{
+    do {
+        while (!changes.isEmpty()) {
+            if (changes.takeFirst().at(0).toString() == query)
+                return true;
+        }
+    } while (changes.wait(10000));
+    return false;
+}
+
+template <typename T> T answer(QDBusPendingReply<T> reply)
+{
+    reply.waitForFinished();
+    if (reply.isError())
+        qWarning() << reply.error().message();
+    return reply.value();
+}
+
+bool fails(QDBusPendingCall call)
+{
+    call.waitForFinished();
+    return call.isError();
+}
+
+QJsonArray jsonArray(const QString& text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).array();
+}
+
+QStringList ids(const QJsonArray& apps)
+{
+    QStringList ids;
+    for (const QJsonValue& app : apps)
+        ids.append(app[QLatin1String("id")].toString());
+    return ids;
+}
+} // namespace
+
+class TestShellExtension : public QObject
+{
+    Q_OBJECT
+    TestEnvironment environment;
+    HeadlessShell shell;
+    OrgOsmundaPavoExtensionInterface* extension = nullptr;
+    QProcess window;
+
+    // The test window reports its entry's text and its state, a line for each change.
+    bool waitForWindowLine(const QRegularExpression& pattern)
+    {
+        do {
+            while (window.canReadLine()) {
+                if (pattern.match(QString::fromUtf8(window.readLine()).trimmed()).hasMatch())
+                    return true;
+            }
+        } while (window.waitForReadyRead(10000));
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        environment.writeFile(QStringLiteral("data/applications/") + WindowApp,
+                              desktopEntry(QStringLiteral("Pavo Test Window")));
+        QVERIFY(shell.start({QStringLiteral(EXTENSION_DIR), QStringLiteral(HELPER_DIR)}));
+        QVERIFY2(shell.waitForExtensionState(Uuid, 1), qPrintable(QStringLiteral("see ") + shell.logFile()));
+        extension = new OrgOsmundaPavoExtensionInterface(QStringLiteral("org.gnome.Shell"),
+                                                         QStringLiteral("/org/osmunda/Pavo/Extension"),
+                                                         QDBusConnection::sessionBus(), this);
+    }
+
+    void queriesAnswerInTheirShapes()
+    {
+        QVERIFY(answer(extension->invokeString(QStringLiteral("version"))).toInt() > 0);
+        QVERIFY(fails(extension->invokeString(QStringLiteral("constructor"))));
+
+        const QJsonArray installed = jsonArray(answer(extension->installedApps()));
+        for (const QJsonValue& app : installed) {
+            QVERIFY(app[QLatin1String("id")].toString().endsWith(QLatin1String(".desktop")));
+            QVERIFY(app[QLatin1String("name")].isString() && app[QLatin1String("icon")].isString());
+        }
+        const QJsonObject testApp = installed.at(ids(installed).indexOf(WindowApp)).toObject();
+        QCOMPARE(testApp.value(QLatin1String("name")).toString(), QStringLiteral("Pavo Test Window"));
+        QCOMPARE(testApp.value(QLatin1String("icon")).toString(), QStringLiteral("pavo-test-icon"));
+
+        QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
+        environment.writeFile(QStringLiteral("data/applications/pavo-later.desktop"),
+                              desktopEntry(QStringLiteral("Later")));
+        QVERIFY(waitForChange(changes, QStringLiteral("installedApps")));
+        QVERIFY(ids(jsonArray(answer(extension->installedApps()))).contains(QStringLiteral("pavo-later.desktop")));
+
+        QCOMPARE(jsonArray(answer(extension->runningApps())), QJsonArray());
+        QCOMPARE(answer(extension->currentApp()), QString());
+        QCOMPARE(answer(extension->screenLocked()), false);
+        // Neither a sound server, a settings daemon nor an accessibility bus runs here.
+        const QStringList unsupported = answer(extension->unsupportedFeatures());
+        QCOMPARE(unsupported.size(), 3);
+        for (const char* feature : {"volume", "brightness", "focusedElement"})
+            QVERIFY2(unsupported.contains(QLatin1String(feature)), feature);
+        QCOMPARE(answer(extension->volumeLevel()), qint16(0));
+        QVERIFY(fails(extension->setVolumeLevel(50)));
+        QCOMPARE(answer(extension->brightness()), qint16(0));
+        QVERIFY(fails(extension->setBrightness(50)));
+        QVERIFY(fails(extension->invoke(QStringLiteral("__proto__"))));
+    }
+
+    void testWindowIsTrackedAndCommanded()
+    {
+        QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
+        QProcessEnvironment windowEnvironment = QProcessEnvironment::systemEnvironment();
+        windowEnvironment.insert(QStringLiteral("WAYLAND_DISPLAY"), HeadlessShell::WaylandDisplay);
+        windowEnvironment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+        windowEnvironment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+        window.setProcessEnvironment(windowEnvironment);
+        window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        window.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TEST_WINDOW)});
+        QVERIFY(waitForChange(changes, QStringLiteral("currentApp")));
+        QCOMPARE(answer(extension->currentApp()), WindowApp);
+        QVERIFY(ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp));
+
+        extension->appCommand(WindowApp, QStringLiteral("toggleMinimize"));
+        QVERIFY(waitForChange(changes, QStringLiteral("currentApp")));
+        QCOMPARE(answer(extension->currentApp()), QString());
+        extension->appCommand(WindowApp, QStringLiteral("activate"));
+        QVERIFY(waitForChange(changes, QStringLiteral("currentApp")));
+        QCOMPARE(answer(extension->currentApp()), WindowApp);
+
+        extension->appCommand(WindowApp, QStringLiteral("toggleMaximize"));
+        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^state 1 0$"))));
+        extension->appCommand(WindowApp, QStringLiteral("toggleFullscreen"));
+        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^state \\d 1$"))));
+        extension->appCommand(WindowApp, QStringLiteral("toggleFullscreen"));
+        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^state \\d 0$"))));
+
+        QVERIFY(fails(extension->appCommand(QStringLiteral("nothing.desktop"), QStringLiteral("activate"))));
+        QVERIFY(fails(extension->appCommand(WindowApp, QStringLiteral("hasOwnProperty"))));
+    }
+
+    void keysAndTextReachTheFocusedWindow()
+    {
+        extension->performText(QStringLiteral("Pavo 1"));
+        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^text Pavo 1$"))));
+        extension->performShortcut(QStringLiteral("ctrl+a"));
+        extension->performShortcut(QStringLiteral("BackSpace"));
+        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^text$"))));
+        extension->performShortcut(QStringLiteral("shift+x"));
+        extension->performShortcut(QStringLiteral("space"));
+        extension->performShortcut(QStringLiteral("+"));
+        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^text X \\+$"))));
+        for (const char* shortcut : {"", "ctrl+", "ctrl+nokey", "hyper+a"})
+            QVERIFY2(fails(extension->performShortcut(QLatin1String(shortcut))), shortcut);
+    }
+
+    void closingTheWindowIsReported()
+    {
+        QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
+        extension->appCommand(WindowApp, QStringLiteral("close"));
+        QVERIFY(window.waitForFinished(10000));
+        QVERIFY(waitForChange(changes, QStringLiteral("runningApps")));
+        QVERIFY(!ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp));
+    }
+
+    void disableUnexportsAndEnableRestores()
+    {
+        QVERIFY(shell.disableExtension(Uuid));
+        QVERIFY(shell.waitForExtensionState(Uuid, 2));
+        QVERIFY(fails(extension->invokeString(QStringLiteral("version"))));
+        QVERIFY(shell.enableExtension(Uuid));
+        QVERIFY(shell.waitForExtensionState(Uuid, 1));
+        QVERIFY(!answer(extension->invokeString(QStringLiteral("version"))).isEmpty());
+        QVERIFY(ids(jsonArray(answer(extension->installedApps()))).contains(WindowApp));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestShellExtension)
+#include "testshellextension.moc"
