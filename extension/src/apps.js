@@ -19,7 +19,7 @@ function appEntry(info) {
 function lastUsedWindow(app) {
     const windows = app.get_windows();
     if (windows.length === 0)
-        throw new Error(`${app.get_id()} has no window`);
+        throw refusal(Gio.DBusError.FAILED, `${app.get_id()} has no window`);
     return windows[0];
 }
 
@@ -87,10 +87,10 @@ class Applications {
     command(id, command) {
         const perform = WINDOW_COMMANDS.hasOwnProperty(command) ? WINDOW_COMMANDS[command] : null;
         if (!perform)
-            throw new Error(`Unknown command ${command}`);
+            throw refusal(Gio.DBusError.INVALID_ARGS, `Unknown command ${command}`);
         const app = this._system.lookup_app(id);
         if (!app)
-            throw new Error(`Unknown application ${id}`);
+            throw refusal(Gio.DBusError.INVALID_ARGS, `Unknown application ${id}`);
         perform(app);
     }
 

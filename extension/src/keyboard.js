@@ -86,7 +86,7 @@ class Keyboard {
     shortcut(text) {
         const keyvals = parseShortcut(text);
         if (!keyvals)
-            throw new Error(`Not a shortcut: ${text}`);
+            throw refusal(Gio.DBusError.INVALID_ARGS, `Not a shortcut: ${text}`);
         this._press(keyvals);
     }
 

@@ -81,13 +81,26 @@ class PavoService {
         return Main.screenShield?.locked ?? false;
     }
 
+    // The accessibility bus is not read yet: "focusedElement" is among the unsupported features.
+    focusedElement() {
+        throw refusal(Gio.DBusError.NOT_SUPPORTED, 'The focused element is not available');
+    }
+
+    setFocusedElementValue() {
+        this.focusedElement();
+    }
+
+    performFocusedElement() {
+        this.focusedElement();
+    }
+
     invoke(methodName) {
         performSystemAction(methodName);
     }
 
     invokeString(methodName) {
         if (methodName !== 'version')
-            throw new Error(`Unknown query ${methodName}`);
+            throw refusal(Gio.DBusError.INVALID_ARGS, `Unknown query ${methodName}`);
         return this._version;
     }
 

@@ -36,7 +36,7 @@ class Sound {
 
     _requireStream() {
         if (!this._stream)
-            throw new Error('No sound output');
+            throw refusal(Gio.DBusError.NOT_SUPPORTED, 'No sound output');
         return this._stream;
     }
 

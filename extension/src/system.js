@@ -37,7 +37,7 @@ class Brightness {
 
     setLevel(percent) {
         if (!this.available)
-            throw new Error('No backlight');
+            throw refusal(Gio.DBusError.NOT_SUPPORTED, 'No backlight');
         const level = Math.min(Math.max(percent, 0), 100);
         this._proxy.call('org.freedesktop.DBus.Properties.Set',
             new GLib.Variant('(ssv)', [BRIGHTNESS_INTERFACE, 'Brightness', new GLib.Variant('i', level)]),
@@ -102,7 +102,7 @@ function commandMediaPlayer(method) {
 const SYSTEM_ACTIONS = {
     lockScreen: () => {
         if (!Main.screenShield)
-            throw new Error('This session cannot lock the screen');
+            throw refusal(Gio.DBusError.NOT_SUPPORTED, 'This session cannot lock the screen');
         Main.screenShield.lock(true);
     },
     logout: () => callSessionManager('Logout', new GLib.Variant('(u)', [1])),
@@ -117,6 +117,6 @@ const SYSTEM_ACTIONS = {
 
 function performSystemAction(name) {
     if (!SYSTEM_ACTIONS.hasOwnProperty(name))
-        throw new Error(`Unknown action ${name}`);
+        throw refusal(Gio.DBusError.INVALID_ARGS, `Unknown action ${name}`);
     SYSTEM_ACTIONS[name]();
 }

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDir>
@@ -182,4 +183,13 @@ bool HeadlessShell::disableExtension(const QString& uuid)
 {
     const QDBusReply<bool> reply = callExtensions(QStringLiteral("DisableExtension"), uuid);
     return reply.isValid() && reply.value();
+}
+
+bool HeadlessShell::sync()
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(ShellService, ShellPath, ExtensionsInterface, QStringLiteral("ListExtensions"));
+    QDBusPendingCallWatcher reply(QDBusConnection::sessionBus().asyncCall(call));
+    QSignalSpy finished(&reply, &QDBusPendingCallWatcher::finished);
+    return (reply.isFinished() || finished.wait(10000)) && !reply.isError();
 }

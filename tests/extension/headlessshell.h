@@ -25,6 +25,8 @@ public:
     bool waitForExtensionState(const QString& uuid, int state, int milliseconds = 20000);
     bool enableExtension(const QString& uuid);
     bool disableExtension(const QString& uuid);
+    // Returns once everything the shell sent on the session bus before has been received.
+    bool sync();
     // The shell's own log, for failure messages.
     QString logFile() const;
 

@@ -1,3 +1,9 @@
+// A request that cannot be carried out answers with this D-Bus error; a plain exception would also
+// put a stack trace in the shell's log for every bad request a client sends.
+function refusal(code, message) {
+    return new GLib.Error(Gio.DBusError, code, message);
+}
+
 // A burst of changes (a window opening moves focus, adds a running application and changes the
 // list at once) gives one dataChanged per query: the program asks again for each name it hears.
 class ChangeNotifier {
