@@ -1,4 +1,5 @@
 // GNOME Shell 45 and later load an extension as a module whose default export is the extension.
+import Atspi from 'gi://Atspi';
 import Clutter from 'gi://Clutter';
 import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';

@@ -84,6 +84,10 @@ class Applications {
         return this._tracker.focus_app?.get_id() ?? '';
     }
 
+    lookup(id) {
+        return this._system.lookup_app(id);
+    }
+
     command(id, command) {
         const perform = WINDOW_COMMANDS.hasOwnProperty(command) ? WINDOW_COMMANDS[command] : null;
         if (!perform)

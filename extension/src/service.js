@@ -13,6 +13,7 @@ class PavoService {
         this._keyboard = new Keyboard();
         this._sound = new Sound(this._changes);
         this._brightness = new Brightness(this._changes);
+        this._focused = new FocusedElement(this._changes);
         if (Main.screenShield)
             this._connections.connect(Main.screenShield, 'locked-changed', () => this._changes.changed('screenLocked'));
         this._object = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML, this);
@@ -27,6 +28,7 @@ class PavoService {
         this._keyboard.destroy();
         this._sound.destroy();
         this._brightness.destroy();
+        this._focused.destroy();
     }
 
     appCommand(id, command) {
@@ -81,17 +83,21 @@ class PavoService {
         return Main.screenShield?.locked ?? false;
     }
 
-    // The accessibility bus is not read yet: "focusedElement" is among the unsupported features.
-    focusedElement() {
-        throw refusal(Gio.DBusError.NOT_SUPPORTED, 'The focused element is not available');
+    focusedElement(id) {
+        try {
+            return this._focused.describe(this._apps.lookup(id));
+        } catch (error) {
+            // Gone, or not answering within its time.
+            return ['', '', ''];
+        }
     }
 
-    setFocusedElementValue() {
-        this.focusedElement();
+    setFocusedElementValue(text) {
+        this._focused.setText(text);
     }
 
-    performFocusedElement() {
-        this.focusedElement();
+    performFocusedElement(id) {
+        this._focused.perform(this._apps.lookup(id));
     }
 
     invoke(methodName) {
@@ -106,7 +112,9 @@ class PavoService {
 
     // Names the client knows; docs/extension.md lists them.
     unsupportedFeatures() {
-        const unsupported = ['focusedElement'];
+        const unsupported = [];
+        if (!this._focused.available)
+            unsupported.push('focusedElement');
         if (!this._sound.available)
             unsupported.push('volume');
         if (!this._brightness.available)
