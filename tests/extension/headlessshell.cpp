@@ -91,9 +91,9 @@ bool HeadlessShell::startSystemBus()
     return !address.isEmpty();
 }
 
-bool HeadlessShell::start(const QStringList& extensionFolders)
+bool HeadlessShell::start(const QStringList& extensionFolders, const QStringList& installedUuids)
 {
-    QStringList uuids;
+    QStringList uuids = installedUuids;
     if (!installExtensions(extensionFolders, &uuids) || !writeShellSettings(uuids) || !startSystemBus())
         return false;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

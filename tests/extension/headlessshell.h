@@ -7,7 +7,8 @@
 
 // A real GNOME Shell, headless on Wayland without X11, on the test's session bus and on a
 // stand-in system bus of its own, for the user of the test's HOME. It loads the extensions given
-// to start(), enabled; they are copied under XDG_DATA_HOME, where the shell looks for the user's.
+// to start(), enabled: folders are copied under XDG_DATA_HOME, where the shell looks for the
+// user's; extensions installed there before are named by their UUID.
 // The test helper extension (tests/extension/helper) must be among them: it tells when the shell
 // is up and leaves the Overview.
 class HeadlessShell : public QObject
@@ -18,9 +19,9 @@ public:
 
     ~HeadlessShell() override;
 
-    // Starts the shell with these extension folders installed and enabled; false when the shell
-    // or its system bus cannot start.
-    bool start(const QStringList& extensionFolders);
+    // Starts the shell with these extension folders installed, and them and the installed ones
+    // enabled; false when the shell or its system bus cannot start.
+    bool start(const QStringList& extensionFolders, const QStringList& installedUuids = {});
     // Waits until the extension reaches the state (1 enabled, 2 disabled) or the time is up.
     bool waitForExtensionState(const QString& uuid, int state, int milliseconds = 20000);
     bool enableExtension(const QString& uuid);

@@ -103,7 +103,11 @@ private slots:
     {
         environment.writeFile(QStringLiteral("data/applications/") + WindowApp,
                               desktopEntry(QStringLiteral("Pavo Test Window")));
-        QVERIFY(shell.start({QStringLiteral(EXTENSION_DIR), QStringLiteral(HELPER_DIR)}));
+        // Installed from the built zip by the program's own installer script.
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("bash"), {QStringLiteral(INSTALL_SCRIPT), QStringLiteral(EXTENSION_ZIP)}),
+            0);
+        QVERIFY(shell.start({QStringLiteral(HELPER_DIR)}, {Uuid}));
         QVERIFY2(shell.waitForExtensionState(Uuid, 1), qPrintable(QStringLiteral("see ") + shell.logFile()));
         extension = new OrgOsmundaPavoExtensionInterface(QStringLiteral("org.gnome.Shell"),
                                                          QStringLiteral("/org/osmunda/Pavo/Extension"),
