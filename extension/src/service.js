@@ -7,7 +7,8 @@ const OBJECT_PATH = '/org/osmunda/Pavo/Extension';
 class PavoService {
     constructor(version) {
         this._version = `${version}`;
-        this._changes = new ChangeNotifier(query => this._object.emit_signal('dataChanged', new GLib.Variant('(s)', [query])));
+        this._changes = new ChangeNotifier(
+            query => this._object.emit_signal('dataChanged', new GLib.Variant('(s)', [query])));
         this._connections = new Connections();
         this._apps = new Applications(this._changes);
         this._keyboard = new Keyboard();

@@ -23,7 +23,8 @@ class Brightness {
             return; // cancelled, or no session bus: brightness stays unsupported
         }
         this._connections.connect(this._proxy, 'g-properties-changed', () => this._changes.changed('brightness'));
-        this._connections.connect(this._proxy, 'notify::g-name-owner', () => this._changes.changed('unsupportedFeatures'));
+        this._connections.connect(this._proxy, 'notify::g-name-owner',
+            () => this._changes.changed('unsupportedFeatures'));
         this._changes.changed('unsupportedFeatures');
     }
 
@@ -85,7 +86,8 @@ function mediaPlayerStatus(name, callback) {
 function commandMediaPlayer(method) {
     Gio.DBus.session.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus', 'ListNames', null,
         null, Gio.DBusCallFlags.NONE, -1, null, (connection, result) => {
-            const players = connection.call_finish(result).deepUnpack()[0].filter(name => name.startsWith(MPRIS_PREFIX));
+            const [names] = connection.call_finish(result).deepUnpack();
+            const players = names.filter(name => name.startsWith(MPRIS_PREFIX));
             const playing = [];
             let waiting = players.length;
             players.forEach(player => mediaPlayerStatus(player, status => {
