@@ -45,16 +45,20 @@ bool writeShellSettings(const QStringList& uuids)
                       uuids.join(QStringLiteral("', '")).toUtf8() + "']\n") > 0;
 }
 
-bool installExtensions(const QStringList& folders, QStringList* uuids)
+bool installHelper(QStringList* uuids)
 {
-    const QString target = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/gnome-shell/extensions/");
-    for (const QString& folder : folders) {
-        const QString uuid = QDir(folder).dirName();
-        if (!copyFolder(folder, target + uuid))
-            return false;
-        uuids->append(uuid);
-    }
-    return true;
+    const QString uuid = QDir(QStringLiteral(HELPER_DIR)).dirName();
+    uuids->append(uuid);
+    return copyFolder(QStringLiteral(HELPER_DIR),
+                      qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/gnome-shell/extensions/") + uuid);
+}
+
+// Plain messages: an interface object would ask a shell that is not there yet for its interfaces.
+QDBusMessage callExtensions(const QString& method, const QString& uuid)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(ShellService, ShellPath, ExtensionsInterface, method);
+    call << uuid;
+    return QDBusConnection::sessionBus().call(call);
 }
 } // namespace
 
@@ -91,10 +95,10 @@ bool HeadlessShell::startSystemBus()
     return !address.isEmpty();
 }
 
-bool HeadlessShell::start(const QStringList& extensionFolders, const QStringList& installedUuids)
+bool HeadlessShell::start(const QStringList& enabledUuids)
 {
-    QStringList uuids = installedUuids;
-    if (!installExtensions(extensionFolders, &uuids) || !writeShellSettings(uuids) || !startSystemBus())
+    QStringList uuids = enabledUuids;
+    if (!installHelper(&uuids) || !writeShellSettings(uuids) || !startSystemBus())
         return false;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile"));
@@ -118,21 +122,6 @@ QString HeadlessShell::logFile() const
     return home() + QStringLiteral("/gnome-shell.log");
 }
 
-void HeadlessShell::onExtensionStateChanged(const QString& uuid, const QVariantMap& state)
-{
-    emit extensionStateChanged(uuid, state);
-}
-
-namespace {
-// Plain messages: an interface object would ask a shell that is not there yet for its interfaces.
-QDBusMessage callExtensions(const QString& method, const QString& uuid)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(ShellService, ShellPath, ExtensionsInterface, method);
-    call << uuid;
-    return QDBusConnection::sessionBus().call(call);
-}
-} // namespace
-
 int HeadlessShell::extensionState(const QString& uuid)
 {
     const QDBusReply<QVariantMap> info = callExtensions(QStringLiteral("GetExtensionInfo"), uuid);
@@ -150,7 +139,7 @@ bool HeadlessShell::waitForStartUp(int milliseconds)
         return false;
     if (!subscribed)
         subscribed = bus.connect(ShellService, ShellPath, ExtensionsInterface, QStringLiteral("ExtensionStateChanged"),
-                                 this, SLOT(onExtensionStateChanged(QString, QVariantMap)));
+                                 this, SIGNAL(extensionStateChanged(QString, QVariantMap)));
     return subscribed;
 }
 
@@ -173,15 +162,10 @@ bool HeadlessShell::waitForExtensionState(const QString& uuid, int state, int mi
     return extensionState(uuid) == state;
 }
 
-bool HeadlessShell::enableExtension(const QString& uuid)
+bool HeadlessShell::setExtensionEnabled(const QString& uuid, bool enabled)
 {
-    const QDBusReply<bool> reply = callExtensions(QStringLiteral("EnableExtension"), uuid);
-    return reply.isValid() && reply.value();
-}
-
-bool HeadlessShell::disableExtension(const QString& uuid)
-{
-    const QDBusReply<bool> reply = callExtensions(QStringLiteral("DisableExtension"), uuid);
+    const QDBusReply<bool> reply =
+        callExtensions(enabled ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"), uuid);
     return reply.isValid() && reply.value();
 }
 

@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(
             QProcess::execute(QStringLiteral("bash"), {QStringLiteral(INSTALL_SCRIPT), QStringLiteral(EXTENSION_ZIP)}),
             0);
-        QVERIFY(shell.start({QStringLiteral(HELPER_DIR)}, {Uuid}));
+        QVERIFY(shell.start({Uuid}));
         QVERIFY2(shell.waitForExtensionState(Uuid, 1), qPrintable(QStringLiteral("see ") + shell.logFile()));
         extension = new OrgOsmundaPavoExtensionInterface(QStringLiteral("org.gnome.Shell"),
                                                          QStringLiteral("/org/osmunda/Pavo/Extension"),
@@ -232,7 +232,7 @@ private slots:
     // announced by no one. Enabled again, it finds the window.
     void disableUnexportsAndEnableRestores()
     {
-        QVERIFY(shell.disableExtension(Uuid));
+        QVERIFY(shell.setExtensionEnabled(Uuid, false));
         QVERIFY(shell.waitForExtensionState(Uuid, 2));
         QVERIFY(fails(extension->invokeString(QStringLiteral("version"))));
         QVERIFY(shell.sync());
@@ -242,7 +242,7 @@ private slots:
         QVERIFY(shell.sync());
         QCOMPARE(changes.count(), 0);
 
-        QVERIFY(shell.enableExtension(Uuid));
+        QVERIFY(shell.setExtensionEnabled(Uuid, true));
         QVERIFY(shell.waitForExtensionState(Uuid, 1));
         // The shell may only now take the window for the application's.
         if (!ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp)) {
