@@ -2,6 +2,7 @@
 // program's own generated proxy.
 #include "extensioninterface.h"
 #include "tests/extension/headlessshell.h"
+#include "tests/extension/standinmediaplayer.h"
 #include "tests/support/testenvironment.h"
 
 #include <QJsonArray>
@@ -172,6 +173,26 @@ private slots:
         QVERIFY(soundServer.waitForFinished());
         QVERIFY(waitForChange(changes, QStringLiteral("unsupportedFeatures")));
         QVERIFY(answer(extension->unsupportedFeatures()).contains(QStringLiteral("volume")));
+    }
+
+    // Media keys go to the player that plays.
+    void mediaCommandsReachThePlayingPlayer()
+    {
+        StandInMediaPlayer paused(QStringLiteral("paused"), QStringLiteral("Paused"));
+        StandInMediaPlayer playing(QStringLiteral("playing"), QStringLiteral("Playing"));
+        QVERIFY(
+            paused.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("paused"))));
+        QVERIFY(
+            playing.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("playing"))));
+        QSignalSpy commanded(&playing, &StandInMediaPlayer::commanded);
+        for (const char* command : {"mediaPlayPause", "mediaNextTrack", "mediaPreviousTrack"}) {
+            extension->invoke(QLatin1String(command));
+            QVERIFY2(commanded.wait(5000), command);
+        }
+        QCOMPARE(playing.commands, QStringList({"PlayPause", "Next", "Previous"}));
+        QCOMPARE(paused.commands, QStringList());
+        QDBusConnection::disconnectFromBus(QStringLiteral("paused"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("playing"));
     }
 
     void testWindowIsTrackedAndCommanded()
