@@ -67,18 +67,29 @@ background() {
 start() {
   local name=$1 file=$2
   shift 2
-  background "$@"
+  background "$@" >"$file" 2>"$file.log"
   until [ -s "$file" ]; do
-    kill -0 "${pids[-1]}" 2>/dev/null || { echo "$name did not start" >&2; exit 1; }
+    kill -0 "${pids[-1]}" 2>/dev/null || { echo "$name did not start:" >&2; cat "$file.log" >&2; exit 1; }
     sleep 0.1
   done
 }
 
-start Xvfb "$work/display" sh -c "exec Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x800x24 >'$work/display' 2>/dev/null"
+start Xvfb "$work/display" Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x800x24
 export DISPLAY=:$(head -n 1 "$work/display")
 export QT_QPA_PLATFORM=xcb
-start "The session bus" "$work/bus" sh -c \
-  "exec dbus-daemon --session --nofork --address='unix:dir=$work' --print-address=1 >'$work/bus' 2>/dev/null"
+# The folder as a D-Bus address value: other bytes than these as %XX.
+bus_folder() {
+  local LC_ALL=C i c value=
+  for ((i = 0; i < ${#work}; i++)); do
+    c=${work:i:1}
+    case $c in
+      [-0-9A-Za-z_/.]) value+=$c ;;
+      *) printf -v c '%%%02X' "'$c" && value+=$c ;;
+    esac
+  done
+  echo "$value"
+}
+start "The session bus" "$work/bus" dbus-daemon --session --nofork --address="unix:dir=$(bus_folder)" --print-address=1
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 export DBUS_SESSION_BUS_ADDRESS
 
