@@ -2,9 +2,9 @@
 # Installs what is missing, builds Pavo Server and starts it.
 # In a graphical session it starts there, as the user's own program. Without one it starts on a
 # virtual display (Xvfb) with a private session bus and the shell extension's stand-in as the
-# desktop, and says where it listens. That program keeps its settings,
-# cache and autostart entry in build/run-home, never in the user's home; the folder outlives the run
-# so that a paired device stays paired.
+# desktop, and says where it listens. That program keeps its settings, cache and autostart entry in
+# build/run-home, never in the user's home; the folder outlives the run so that a paired device
+# stays paired.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -124,10 +124,7 @@ server=$!
 
 port=
 for _ in $(seq 150); do
-  kill -0 "$server" 2>/dev/null || {
-    echo "Pavo Server ended before it listened: another instance of it may be running for this user" >&2
-    exit 1
-  }
+  kill -0 "$server" 2>/dev/null || { echo "Pavo Server ended before it listened" >&2; exit 1; }
   port=$(ss -Hltnp 2>/dev/null | grep "pid=$server," | awk '{print $4}' | sed 's/.*://' | head -n 1 || true)
   [ -n "$port" ] && break
   sleep 0.2

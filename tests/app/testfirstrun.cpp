@@ -1,6 +1,7 @@
 // The README's run command as a new user runs it: in a fresh copy of the tree under HOME, on a
 // machine without a desktop, as root with no avahi-daemon (the suite has a network of its own).
 #include "server/protocol.h"
+#include "tests/support/avahidaemon.h"
 #include "tests/support/testclient.h"
 #include "tests/support/testenvironment.h"
 
@@ -99,10 +100,13 @@ class TestFirstRun : public QObject
     QTemporaryDir tmp; // the run command's TMPDIR
     QTemporaryDir scratch;
     QString tree = environment.home() + "/pavo-server";
+    QSet<QString> filesOfTheCopy;
+    QString command;
     QProcess run;
     QString output;
     QString display;
     quint16 port = 0;
+    TestClient device;
 
     QProcessEnvironment userEnvironment() const
     {
@@ -145,40 +149,13 @@ class TestFirstRun : public QObject
         QTRY_COMPARE_WITH_TIMEOUT(onScreen(), prompt, 5000);
     }
 
-private slots:
-    void initTestCase()
+    // Starts the run command in a process group of its own, as a terminal does, and reads its banner.
+    void startRun()
     {
-        // A terminal's Ctrl-C reaches the run command only where SIGINT is not ignored.
-        signal(SIGINT, SIG_DFL);
-        QDir().mkpath(tree);
-        QVERIFY(!outputOf("git ls-files -z --cached --others --exclude-standard | "
-                          "tar --null --ignore-failed-read -T - -cf - | tar -C \"$1\" -xf -",
-                          {tree}, SOURCE_DIR)
-                     .isNull());
-        QVERIFY(QFile::exists(tree + "/tools/run.sh"));
-    }
-
-    void cleanupTestCase()
-    {
-        if (run.state() != QProcess::NotRunning) {
-            kill(pid_t(-run.processId()), SIGTERM);
-            run.waitForFinished();
-        }
-    }
-
-    // Banner, pairing through the prompt script, the desktop's applications, a second start, and
-    // Ctrl-C; nothing written to HOME outside the build folder, nothing left in TMPDIR.
-    void runPairAndStop()
-    {
-        const QString command = runCommand(tree + "/README.md");
-        QVERIFY(!command.isEmpty());
-        const QSet<QString> filesBefore = filesUnder(environment.home());
-
+        output.clear();
         run.setProcessEnvironment(userEnvironment());
         run.setWorkingDirectory(tree);
         run.setProcessChannelMode(QProcess::MergedChannels);
-        connect(&run, &QProcess::readyRead, this, [this] { output += QString::fromUtf8(run.readAll()); });
-        // A process group of its own, as in a terminal, for the Ctrl-C below.
         run.start("setsid", {"bash", "-c", command});
         QVERIFY(run.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(output.contains("Stop with Ctrl-C.") || run.state() == QProcess::NotRunning, BuildMs);
@@ -189,9 +166,58 @@ private slots:
         display = banner.captured(1);
         port = quint16(banner.captured(2).toUInt());
         qputenv("DISPLAY", display.toUtf8()); // for xdotool
+    }
+
+    // Ctrl-C: a quiet end that leaves nothing in TMPDIR, and nothing under HOME outside the build folder.
+    void interruptRun()
+    {
+        const int said = output.size();
+        kill(pid_t(-run.processId()), SIGINT);
+        QVERIFY(run.waitForFinished(20000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY2(!output.mid(said).contains("X11"), qPrintable(output.mid(said)));
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QStringList strays;
+        for (const QString& file : filesUnder(environment.home()) - filesOfTheCopy) {
+            if (!file.startsWith(tree + "/build/") && file != tree + "/build")
+                strays.append(file);
+        }
+        QCOMPARE(strays, QStringList());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // A terminal's Ctrl-C reaches the run command only where SIGINT is not ignored.
+        signal(SIGINT, SIG_DFL);
+        QDir().mkpath(tree);
+        QVERIFY(!outputOf("git ls-files -z --cached --others --exclude-standard | "
+                          "tar --null --ignore-failed-read -T - -cf - | tar -C \"$1\" -xf -",
+                          {tree}, SOURCE_DIR)
+                     .isNull());
+        command = runCommand(tree + "/README.md");
+        QVERIFY(!command.isEmpty());
+        filesOfTheCopy = filesUnder(environment.home());
+        connect(&run, &QProcess::readyRead, this, [this] { output += QString::fromUtf8(run.readAll()); });
+    }
+
+    void cleanupTestCase()
+    {
+        if (run.state() != QProcess::NotRunning) {
+            kill(pid_t(-run.processId()), SIGTERM);
+            run.waitForFinished();
+        }
+    }
+
+    // The first run: an honest banner, pairing through the prompt script, the desktop's
+    // applications with their icons, a second start while it runs, and Ctrl-C.
+    void firstRun()
+    {
+        startRun();
+        QVERIFY(!QTest::currentTestFailed());
         QVERIFY2(output.contains("not published for clients to find: no avahi-daemon runs"), qPrintable(tail(output)));
 
-        TestClient device;
         QVERIFY(device.open(port));
         QCOMPARE(device.nextMethod(), Method::Wait);
         const QString prompt =
@@ -200,6 +226,7 @@ private slots:
                 .section('\n', -1);
         QVERIFY(!prompt.isEmpty());
         verifyPromptIsDrawn(prompt);
+        QVERIFY(!QTest::currentTestFailed());
         QVERIFY(!outputOf({"bash", "tools/answer-prompt.sh", display, "authorize"}, tree).isNull());
         QVERIFY(!device.nextJson().value(Key::Secret).toString().isEmpty());
         QVERIFY(device.nextJson().value(Key::Value).toBool());
@@ -226,6 +253,7 @@ private slots:
             QCOMPARE(icon.attachments.size(), 1);
             QCOMPARE(QImage::fromData(icon.attachments.first().second).width(), 32);
         }
+        QVERIFY(device.leave());
 
         QProcess second;
         second.setProcessEnvironment(userEnvironment());
@@ -235,21 +263,29 @@ private slots:
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(QString::fromUtf8(second.readAll()).contains(QString(":%1").arg(port)));
 
-        const int said = output.size();
-        kill(pid_t(-run.processId()), SIGINT);
-        QVERIFY(run.waitForFinished(20000));
-        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(run.exitCode(), 0);
-        output += QString::fromUtf8(run.readAll());
-        QVERIFY2(!output.mid(said).contains("X11"), qPrintable(output.mid(said)));
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        interruptRun();
+    }
 
-        QStringList strays;
-        for (const QString& file : filesUnder(environment.home()) - filesBefore) {
-            if (!file.startsWith(tree + "/build/") && file != tree + "/build")
-                strays.append(file);
-        }
-        QCOMPARE(strays, QStringList());
+    // The next run, where the machine's avahi-daemon runs: the banner says the program is found,
+    // and it is; the device paired in the first run is still paired.
+    void nextRunPublishedAndPaired()
+    {
+        AvahiDaemon avahi(scratch.path());
+        QVERIFY(avahi.start());
+        startRun();
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY2(output.contains(R"(Clients on this network find it as "_pavo._tcp".)"), qPrintable(tail(output)));
+        auto published = [this] {
+            for (const AvahiDaemon::Service& service : AvahiDaemon::browse()) {
+                if (service.port == port)
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(published(), 10000);
+        QVERIFY(device.reconnect(port));
+        QVERIFY(device.leave());
+        interruptRun();
     }
 };
 
