@@ -14,15 +14,15 @@ esac
 seconds=${3:-10}
 xdpyinfo >/dev/null 2>&1 || { echo "Cannot open the display $DISPLAY" >&2; exit 1; }
 
-# The prompt is a message box without a title of its own; the program's dialogs all have a title,
-# or (the updater's) a context-help button. The newest window wins: X hands out ids in order.
+# The prompt is a message box without a title of its own; the program's dialogs offer a context-help
+# button, and the welcome has a title. The newest one wins: a client's window ids grow.
 prompt() {
   local window properties found=
   for window in $(xdotool search --onlyvisible --classname '^pavo-server$' 2>/dev/null); do
     properties=$(xprop -id "$window" -notype WM_NAME WM_PROTOCOLS 2>/dev/null) || continue
     grep -Eqx 'WM_NAME = ("")?' <<<"$properties" || continue
     grep -q '_NET_WM_CONTEXT_HELP' <<<"$properties" && continue
-    found=$window
+    if [ -z "$found" ] || [ "$window" -gt "$found" ]; then found=$window; fi
   done
   [ -n "$found" ] && echo "$found"
 }
