@@ -8,7 +8,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev libqt5svg5-dev qttools5-dev qttools5-dev-tools
   libssl-dev openssl
   libavahi-client-dev avahi-daemon avahi-utils
-  dbus dbus-x11 xvfb xauth xdotool x11-apps netpbm iproute2
+  dbus dbus-x11 xvfb xauth xdotool x11-apps x11-utils netpbm iproute2
   librsvg2-bin
   locales
   clang-14 libclang-rt-14-dev

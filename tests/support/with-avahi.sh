@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # with-avahi.sh PROGRAM [ARGS...]
-# Runs PROGRAM in network, mount and pid namespaces of its own: loopback, a veth pair with 10.77.0.1/24,
+# Runs PROGRAM in network, mount, pid and IPC namespaces of its own: loopback, a veth pair with 10.77.0.1/24,
 # a private tmpfs on /run and a stand-in system bus. The avahi-daemon that PROGRAM starts therefore
 # only ever sees these interfaces, and its multicast never leaves the machine.
 set -euo pipefail
@@ -11,8 +11,9 @@ if [ $# -lt 1 ]; then
 fi
 
 if [ -z "${PAVO_TEST_NETNS:-}" ]; then
-    # A pid namespace too: when this script ends, the kernel ends whatever the test left running.
-    exec env PAVO_TEST_NETNS=1 unshare --net --mount --propagation private --pid --fork --mount-proc \
+    # A pid namespace too: when this script ends, the kernel ends whatever the test left running; and
+    # an IPC one, which takes along the single-instance blocks of programs the test killed.
+    exec env PAVO_TEST_NETNS=1 unshare --net --mount --propagation private --pid --fork --mount-proc --ipc \
         bash "$0" "$@"
 fi
 
