@@ -128,8 +128,11 @@ void UI::showAuthDialog(QObject* obj, QString id, QString name, QString ip)
         details.prepend(ip);
     box->setInformativeText(details.join(QLatin1Char('\n')));
     showPlainly(box);
-    box->addButton(tr("Deny"), QMessageBox::RejectRole);
+    // Only a deliberate choice admits a device: a stray Return or Escape refuses.
+    QPushButton* deny = box->addButton(tr("Deny"), QMessageBox::RejectRole);
     QPushButton* authorize = box->addButton(tr("Authorize"), QMessageBox::AcceptRole);
+    box->setDefaultButton(deny);
+    box->setEscapeButton(deny);
 
     Server* server = Core::instance()->server();
     // Any way of closing the box other than "Authorize" refuses the device.

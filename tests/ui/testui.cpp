@@ -261,11 +261,11 @@ private slots:
         QVERIFY(closed(preferences));
     }
 
-    // "Deny", the close button, the client leaving and an unanswered prompt all end it without
-    // admitting anyone.
+    // Only "Authorize" admits: "Deny", Return, Escape, the close button, the client leaving and an
+    // unanswered prompt all end the prompt without admitting anyone.
     void otherEndingsRefuse()
     {
-        for (const QByteArray ending : {"Deny", "close", "leave", "deadline"}) {
+        for (const QByteArray ending : {"Deny", "Return", "Escape", "close", "leave", "deadline"}) {
             TestClient client(QStringLiteral("device-no"));
             server->setPromptTimeout(ending == "deadline" ? 50 : 60000);
             QMessageBox* box = promptFor(client);
@@ -273,6 +273,10 @@ private slots:
             const auto end = [&] {
                 if (ending == "Deny")
                     click(box, QStringLiteral("Deny"));
+                else if (ending == "Return")
+                    QTest::keyClick(box, Qt::Key_Return);
+                else if (ending == "Escape")
+                    QTest::keyClick(box, Qt::Key_Escape);
                 else if (ending == "close")
                     box->close();
                 else if (ending == "leave")
