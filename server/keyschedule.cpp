@@ -16,7 +16,7 @@ constexpr int alphabetSize = sizeof(alphabet) - 1;
 // Bytes at or above the largest multiple of 62 below 256 are skipped, so no character is favoured.
 constexpr int acceptBelow = 256 / alphabetSize * alphabetSize;
 constexpr int secretLength = 32;
-// Enough that running short would take 33 of 64 bytes landing in the rejected eighth.
+// Running short would take 33 of the 64 bytes in the rejected 8 of 256 values: about 10^-32.
 constexpr int secretBytes = 64;
 
 OSSL_PARAM octets(const char* name, const QByteArray& bytes)
