@@ -25,6 +25,8 @@ public:
     bool setExtensionEnabled(const QString& uuid, bool enabled);
     // Returns once everything the shell sent on the session bus before has been received.
     bool sync();
+    // Starts a program as a client of the shell's display.
+    void launch(QProcess& process, const QString& program, const QStringList& arguments) const;
     // The shell's own log, for failure messages.
     QString logFile() const;
 
