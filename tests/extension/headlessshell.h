@@ -29,6 +29,7 @@ public:
     void launch(QProcess& process, const QString& program, const QStringList& arguments) const;
     // The shell's own log, for failure messages.
     QString logFile() const;
+    qint64 processId() const { return shell.processId(); }
 
 signals:
     void extensionStateChanged(const QString& uuid, const QVariantMap& state);
