@@ -94,7 +94,7 @@ private slots:
 
     void pairedDeviceDrivesTheDesktop()
     {
-        // Its extension's version counts as current without the web service: the program comes up.
+        // Its web service is out of reach from this namespace: the program comes up all the same.
         QTRY_VERIFY_WITH_TIMEOUT(QSettings().contains(QStringLiteral("lastUsedPort")), 30000);
         QVERIFY(device.reconnect(quint16(QSettings().value(QStringLiteral("lastUsedPort")).toUInt())));
         device.send(request(Method::InstalledApps));
