@@ -15,8 +15,11 @@ const QString ExtensionUuid = QStringLiteral("pavo@osmunda.org");
 
 QString installedExtensionVersion()
 {
-    QFile metadata(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                   QStringLiteral("/gnome-shell/extensions/") + ExtensionUuid + QStringLiteral("/metadata.json"));
+    // The shell takes the user's copy first, then the first one among the system data folders:
+    // an extension installed by the package counts as installed.
+    QFile metadata(QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                          QStringLiteral("gnome-shell/extensions/") + ExtensionUuid +
+                                              QStringLiteral("/metadata.json")));
     if (!metadata.open(QIODevice::ReadOnly))
         return QStringLiteral("0");
     return QString::number(

@@ -12,7 +12,8 @@ class DefaultUpdater;
 
 // Its id; the scripts in the scripts directory use the same one.
 extern const QString ExtensionUuid;
-// The "version" of its metadata.json as decimal text; "0" when it is not installed.
+// The "version" of its metadata.json where the shell finds it (the user's data folder, then the
+// system's) as decimal text; "0" when it is not installed.
 QString installedExtensionVersion();
 // Keeps the extension installed and current: downloads what its feed offers and installs it at once
 // with the scripts directory's install-extension.sh.

@@ -177,3 +177,13 @@ bool HeadlessShell::sync()
     QSignalSpy finished(&reply, &QDBusPendingCallWatcher::finished);
     return (reply.isFinished() || finished.wait(10000)) && !reply.isError();
 }
+
+void HeadlessShell::launch(QProcess& process, const QString& program, const QStringList& arguments) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), WaylandDisplay);
+    environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+}

@@ -25,8 +25,11 @@ public:
     bool setExtensionEnabled(const QString& uuid, bool enabled);
     // Returns once everything the shell sent on the session bus before has been received.
     bool sync();
+    // Starts a program as a client of the shell's display.
+    void launch(QProcess& process, const QString& program, const QStringList& arguments) const;
     // The shell's own log, for failure messages.
     QString logFile() const;
+    qint64 processId() const { return shell.processId(); }
 
 signals:
     void extensionStateChanged(const QString& uuid, const QVariantMap& state);

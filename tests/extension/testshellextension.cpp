@@ -82,15 +82,7 @@ class TestShellExtension : public QObject
         return false;
     }
 
-    void startWindow()
-    {
-        QProcessEnvironment windowEnvironment = QProcessEnvironment::systemEnvironment();
-        windowEnvironment.insert(QStringLiteral("WAYLAND_DISPLAY"), HeadlessShell::WaylandDisplay);
-        windowEnvironment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
-        window.setProcessEnvironment(windowEnvironment);
-        window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        window.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TEST_WINDOW)});
-    }
+    void startWindow() { shell.launch(window, QStringLiteral("/usr/bin/python3"), {QStringLiteral(TEST_WINDOW)}); }
 
     QStringList focusedElement(const QString& id)
     {

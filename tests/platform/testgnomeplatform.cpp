@@ -111,6 +111,8 @@ private slots:
     void initTestCase()
     {
         qputenv("TMPDIR", environment.home().toUtf8());
+        qputenv("XDG_DATA_DIRS",
+                (environment.home() + "/system/local:" + environment.home() + "/system/share").toUtf8());
         icon = environment.saveImage("app.png", Qt::red);
         // Two application icons and the icon of one file type.
         environment.useIconTheme({{"themed", Qt::green}, {"named-after-id", Qt::green}, {"text-x-generic", Qt::gray}});
@@ -143,25 +145,28 @@ private slots:
 
     void startUp_data()
     {
-        QTest::addColumn<bool>("installed"); // at the feed's version
+        QTest::addColumn<QString>("installedIn"); // at the feed's version; empty: nowhere
         QTest::addColumn<bool>("answering");
         QTest::addColumn<QString>("installerFailure");
-        QTest::newRow("current, answering") << true << true << QString();
-        QTest::newRow("current, silent") << true << false << QString();
-        QTest::newRow("missing") << false << true << QString();
-        QTest::newRow("installer fails") << false << true << "Not a valid extension bundle";
+        QTest::newRow("current, answering") << "data" << true << QString();
+        QTest::newRow("current, silent") << "data" << false << QString();
+        QTest::newRow("current system-wide") << "system/share" << true << QString();
+        QTest::newRow("missing") << QString() << true << QString();
+        QTest::newRow("installer fails") << QString() << true << "Not a valid extension bundle";
     }
 
     // The check installs what is missing; then the probe enables, asks, disables, and ready follows.
     void startUp()
     {
-        QFETCH(bool, installed);
+        QFETCH(QString, installedIn);
         QFETCH(bool, answering);
         QFETCH(QString, installerFailure);
-        const QString folder = environment.home() + "/data/gnome-shell/extensions/" + ExtensionUuid;
-        QFile::remove(folder + "/metadata.json");
+        const bool installed = !installedIn.isEmpty();
+        const QString metadata = "/gnome-shell/extensions/" + ExtensionUuid + "/metadata.json";
+        QFile::remove(environment.home() + "/data" + metadata);
+        QFile::remove(environment.home() + "/system/share" + metadata);
         if (installed)
-            environment.writeFile(folder + "/metadata.json", R"({"uuid": "pavo@osmunda.org", "version": 7})");
+            environment.writeFile(installedIn + metadata, R"({"uuid": "pavo@osmunda.org", "version": 7})");
         if (!installerFailure.isEmpty())
             qputenv("GNOME_EXTENSIONS_FAIL", installerFailure.toUtf8());
         if (!answering)
