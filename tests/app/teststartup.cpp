@@ -81,7 +81,7 @@ private slots:
         TestClient device;
         QVERIFY(device.open(port));
         QCOMPARE(device.nextJson().value(Key::Method).toString(), Method::Wait);
-        // With the script a person uses on a virtual display, the welcome still open beside the prompt.
+        // With the script a person uses on a virtual display, the welcome still open under the prompt.
         QProcess answer;
         answer.start("bash", {SOURCE_DIR "/tools/answer-prompt.sh", displayName});
         QVERIFY(answer.waitForFinished(20000));
