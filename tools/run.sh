@@ -98,12 +98,6 @@ export DBUS_SESSION_BUS_ADDRESS
 export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache XDG_DATA_HOME=$home/.local/share
 export TMPDIR=$home/tmp XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-# No welcome on this display: a pairing prompt opened over it is not drawn on the screen.
-settings="$XDG_CONFIG_HOME/Corvin Osmunda/Pavo Server.conf"
-if [ ! -e "$settings" ]; then
-  mkdir -p "$(dirname "$settings")"
-  printf '[General]\nwelcome=true\n' >"$settings"
-fi
 
 # A desktop with two applications, and a gnome-extensions command that accepts everything.
 icon=$PWD/build/ui/hicolor/64/pavo-server.png

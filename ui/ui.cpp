@@ -120,6 +120,8 @@ void UI::showAuthDialog(QObject* obj, QString id, QString name, QString ip)
 {
     auto* box = new QMessageBox;
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // How tools on a virtual display tell the prompt from the program's other windows.
+    box->setWindowRole(QStringLiteral("pairing-prompt"));
     box->setIconPixmap(hidpiPixmap(QStringLiteral(":/images/64/app.png"), box->devicePixelRatioF()));
     box->setText(tr("%1 would like to connect.").arg(shortText(name)));
     // The id tells a device that was paired before from a stranger borrowing its name.
