@@ -92,6 +92,10 @@ start() {
 # further than this shell. X11 clients, the program among them, draw on its Xwayland display.
 start_gnome_shell() {
   local prefix=$PWD/build/run-prefix helper=pavo-test-helper@osmunda.org shell
+  command -v Xwayland >/dev/null || {
+    echo "The program needs the shell's X11 display: install the Debian package xwayland." >&2
+    exit 1
+  }
   cmake --install build/extension --prefix "$prefix" >/dev/null
   # The tests' helper extension leaves the Overview the shell starts in, where no window has the
   # focus, the pairing prompt included, and then owns a name that tells the shell is up.
@@ -138,7 +142,11 @@ XML
   grep -q "'state': <1" <<<"$info" || { echo "The shell extension is not enabled: $info" >&2; exit 1; }
   DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\),.*/\1/p' "$work/shell.log")
   XAUTHORITY=$(echo "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.*)
-  [ -n "$DISPLAY" ] && [ -e "$XAUTHORITY" ] || { echo "GNOME Shell offers no X11 display:" >&2; cat "$work/shell.log" >&2; exit 1; }
+  if [ -z "$DISPLAY" ] || [ ! -e "$XAUTHORITY" ]; then
+    echo "GNOME Shell offers no X11 display:" >&2
+    cat "$work/shell.log" >&2
+    exit 1
+  fi
   export DISPLAY XAUTHORITY
   dbus-update-activation-environment DISPLAY XAUTHORITY WAYLAND_DISPLAY
   write_desktop_commands
