@@ -12,7 +12,7 @@ packages=(
   librsvg2-bin
   locales
   clang-14 libclang-rt-14-dev
-  gnome-shell gjs python3-gi gir1.2-gtk-3.0 pulseaudio
+  gnome-shell xwayland gjs python3-gi gir1.2-gtk-3.0 pulseaudio
 )
 
 # The listing benchmark compares with ls under a language's collation.
