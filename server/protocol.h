@@ -68,6 +68,10 @@ extern const QString FileType;        // "t": file type or suffix
 extern const QString Directory;       // "d": file type value of a directory entry
 extern const QString Secret;          // "t": pairing secret
 extern const QString SessionToken;    // "st"
+extern const QString Commitment;      // "pc": hash of the server's pairing key
+extern const QString PublicKey;       // "pk": a pairing key
+extern const QString Nonce;           // "no": a challenge nonce
+extern const QString Proof;           // "h": proof of the pairing secret
 extern const QString Apps;            // "apps"
 extern const QString Files;           // "files"
 extern const QString MenuChildren;    // "m": children of a menu entry
@@ -75,9 +79,12 @@ extern const QString MenuItem;        // "m": the menu item to perform
 } // namespace Key
 
 // Dynamic properties that carry per-connection state on each QWebSocket.
+// Clients that ask for this version or a later one get pairing codes and sealed frames.
+constexpr int SecureProtocolVersion = 2;
+
 namespace ConnectionProperty {
 constexpr const char* DeviceId = "i";      // set when a known device is challenged
 constexpr const char* SessionToken = "t";  // the challenge
 constexpr const char* SessionKey = "k";    // non-empty: every frame is encrypted
-constexpr const char* ClientVersion = "v"; // from the connection URL; nothing depends on it
+constexpr const char* ClientVersion = "v"; // from the connection URL: 2 and above speak protocol 2
 } // namespace ConnectionProperty

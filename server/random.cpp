@@ -25,6 +25,8 @@ QByteArray drawFromOpenSsl(int count)
     return bytes;
 }
 
+} // namespace
+
 // Every frame needs a fresh IV; drawing them a few hundred at a time keeps the generator's
 // per-call cost off the request path. Bytes are handed out once and never reused.
 QByteArray randomBytes(int count)
@@ -42,8 +44,6 @@ QByteArray randomBytes(int count)
     used += count;
     return bytes;
 }
-
-} // namespace
 
 int randomInt(int low, int high)
 {

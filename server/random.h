@@ -7,6 +7,8 @@
 // operating system's cryptographic generator: a seeded PRNG would let one observed token
 // reveal all the others.
 
+QByteArray randomBytes(int count);
+
 // Uniform integer in the inclusive range [low, high].
 int randomInt(int low, int high);
 

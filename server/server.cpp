@@ -21,6 +21,7 @@
 
 namespace {
 const QString LastUsedPortKey = QStringLiteral("lastUsedPort");
+const QString AllowOlderClientsKey = QStringLiteral("allowOlderClients");
 constexpr quint16 FirstDynamicPort = 49152;
 constexpr int ListenRetryMs = 100;
 constexpr auto NormalClosure = QWebSocketProtocol::CloseCodeNormal;
@@ -208,14 +209,35 @@ void Server::onNewConnection()
 
     const QUrlQuery query(connection->requestUrl());
     const QString id = query.queryItemValue(Key::Id, QUrl::FullyDecoded);
-    if (!AuthorizedDevices::isPlainId(id))
+    const bool secure = query.queryItemValue(Key::ClientVersion).toInt() >= SecureProtocolVersion;
+    if (!AuthorizedDevices::isPlainId(id) || (!secure && !allowsOlderClients())) {
         connection->close(NormalClosure);
-    else if (isAuthorized(id) && !consentRequired.contains(id))
+        return;
+    }
+    if (secure)
+        secureSessions[connection] = std::make_unique<SecureSession>();
+    if (isAuthorized(id) && !consentRequired.contains(id))
         challenge(id, connection);
     else
         requestAuthorization(id, connection);
-    if (query.hasQueryItem(Key::ClientVersion))
-        connection->setProperty(ConnectionProperty::ClientVersion, query.queryItemValue(Key::ClientVersion).toInt());
+}
+
+bool Server::allowsOlderClients()
+{
+    return QSettings().value(AllowOlderClientsKey, true).toBool();
+}
+
+void Server::setAllowOlderClients(bool allowed)
+{
+    QSettings settings;
+    settings.setValue(AllowOlderClientsKey, allowed);
+    syncPrivately(settings);
+}
+
+SecureSession* Server::secureSession(QWebSocket* connection) const
+{
+    const auto found = secureSessions.find(connection);
+    return found == secureSessions.end() ? nullptr : found->second.get();
 }
 
 void Server::limitIncomingSize(QWebSocket* connection, qint64 bytes)
@@ -229,11 +251,9 @@ void Server::onBinaryMessageReceived(const QByteArray& message)
     auto* connection = qobject_cast<QWebSocket*>(sender());
     if (!connection)
         return;
-    QByteArray data = message;
-    const QByteArray key = connection->property(ConnectionProperty::SessionKey).toByteArray();
-    if (!key.isEmpty())
-        data = decrypt(message, key);
-
+    QByteArray data;
+    if (!unwrap(connection, message, &data))
+        return;
     if (hasDuplicateKey(data)) {
         reject(connection, QStringLiteral("duplicate key"), data, message);
         return;
@@ -245,6 +265,23 @@ void Server::onBinaryMessageReceived(const QByteArray& message)
         return;
     }
     dispatch(document.object(), connection, data);
+}
+
+bool Server::unwrap(QWebSocket* connection, const QByteArray& message, QByteArray* data)
+{
+    SecureSession* session = secureSession(connection);
+    if (session && session->isSealed()) {
+        // Altered, replayed, reordered or reflected: whoever sent it does not hold the keys, so the
+        // device keeps its pairing.
+        if (session->open(message, data))
+            return true;
+        qWarning() << "A sealed frame did not open; closing" << connection;
+        connection->close(NormalClosure);
+        return false;
+    }
+    const QByteArray key = connection->property(ConnectionProperty::SessionKey).toByteArray();
+    *data = key.isEmpty() ? message : decrypt(message, key);
+    return true;
 }
 
 void Server::reject(QWebSocket* connection, const QString& reason, const QByteArray& data, const QByteArray& message)
@@ -290,6 +327,7 @@ void Server::socketDisconnected()
         return;
     connection->disconnect(this);
     connectionList.removeAll(connection);
+    secureSessions.erase(connection);
     if (pending == connection)
         clearPending();
     if (clientList.removeAll(connection) > 0)
@@ -300,6 +338,15 @@ void Server::socketDisconnected()
 void Server::sendJson(QWebSocket* connection, const QJsonObject& object, const Attachments& attachments)
 {
     QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    SecureSession* session = secureSession(connection);
+    if (session && session->isSealed()) {
+        const QByteArray sealed = session->seal(Frame::encode(json, attachments));
+        if (sealed.isEmpty())
+            connection->close(NormalClosure); // nothing may go out in clear once sealed
+        else
+            connection->sendBinaryMessage(sealed);
+        return;
+    }
     const QByteArray key = connection->property(ConnectionProperty::SessionKey).toByteArray();
     if (!key.isEmpty())
         json = encrypt(json, key);
@@ -363,17 +410,43 @@ void Server::requestAuthorization(const QString& id, QWebSocket* connection)
     pendingAddress = address;
     // Asked once: whatever the user answers, the stored secret stays unless it is replaced.
     consentRequired.remove(id);
-    send(connection, Method::Wait, QJsonObject());
+    // The user's time runs from the connection, also while a protocol 2 device sends its key.
     startDeadline(connection, promptTimeout, [this, connection] {
         if (pending == connection)
             refusePending();
     });
+    if (SecureSession* session = secureSession(connection)) {
+        const QByteArray commitment = session->startPairing();
+        if (commitment.isEmpty())
+            connection->close(NormalClosure);
+        else
+            send(connection, Method::Authentication,
+                 QJsonObject{{Key::Commitment, QString::fromLatin1(commitment.toHex())}});
+        return;
+    }
+    send(connection, Method::Wait, QJsonObject());
+    askUser(connection, QString());
+}
 
+void Server::receivePairingKey(QWebSocket* connection, const QByteArray& key)
+{
+    SecureSession* session = secureSession(connection);
+    if (pending != connection || !session || !session->receiveClientKey(key, pendingId)) {
+        connection->close(NormalClosure); // out of turn or unusable: nothing is stored
+        return;
+    }
+    send(connection, Method::Wait,
+         QJsonObject{{Key::PublicKey, QString::fromLatin1(session->serverPublicKey().toHex())}});
+    askUser(connection, session->pairingCode());
+}
+
+void Server::askUser(QWebSocket* connection, const QString& code)
+{
     QString name = connection->peerName();
-    QString ip = address.toString();
+    QString ip = pendingAddress.toString();
     if (name.isEmpty())
         std::swap(name, ip);
-    emit needUserAuthorization(connection, id, name, ip);
+    emit needUserAuthorization(connection, pendingId, name, ip, code);
 }
 
 void Server::challenge(const QString& id, QWebSocket* connection)
@@ -384,17 +457,22 @@ void Server::challenge(const QString& id, QWebSocket* connection)
         connection->close(NormalClosure);
         return;
     }
-    const QString token = randomToken();
     connection->setProperty(ConnectionProperty::DeviceId, id);
+    startDeadline(connection, challengeTimeout, [this, connection] {
+        if (isChallenged(connection))
+            connection->close(NormalClosure);
+    });
+    if (SecureSession* session = secureSession(connection)) {
+        const QByteArray nonce = session->startChallenge();
+        send(connection, Method::Authentication, QJsonObject{{Key::Nonce, QString::fromLatin1(nonce.toHex())}});
+        return;
+    }
+    const QString token = randomToken();
     connection->setProperty(ConnectionProperty::SessionToken, token);
     const QByteArray key = sessionKey(id, deviceSecret(id), token);
     send(connection, Method::Authentication, QJsonObject{{Key::SessionToken, token}});
     // The challenge itself goes out in clear; from here on both directions are encrypted.
     connection->setProperty(ConnectionProperty::SessionKey, key);
-    startDeadline(connection, challengeTimeout, [this, connection] {
-        if (isChallenged(connection))
-            connection->close(NormalClosure);
-    });
 }
 
 // Owned by the connection: it goes when the connection goes, not when it would have fired.
@@ -415,8 +493,11 @@ int Server::challengesFrom(const QHostAddress& address) const
 
 bool Server::isChallenged(QWebSocket* connection) const
 {
-    return connection && !clientList.contains(connection) &&
-           !connection->property(ConnectionProperty::SessionToken).toString().isEmpty();
+    if (!connection || clientList.contains(connection))
+        return false;
+    if (const SecureSession* session = secureSession(connection))
+        return session->awaitsAnswer();
+    return !connection->property(ConnectionProperty::SessionToken).toString().isEmpty();
 }
 
 void Server::finishChallenge(QWebSocket* connection, bool granted)
@@ -431,6 +512,18 @@ void Server::finishChallenge(QWebSocket* connection, bool granted)
     connection->close(NormalClosure);
 }
 
+void Server::answerSecureChallenge(QWebSocket* connection, const QByteArray& nonce, const QByteArray& proof)
+{
+    SecureSession* session = secureSession(connection);
+    const QString id = connection->property(ConnectionProperty::DeviceId).toString();
+    if (!session || !isChallenged(connection) || !session->answerChallenge(deviceSecret(id), id, nonce, proof)) {
+        connection->close(NormalClosure); // the device stays paired
+        return;
+    }
+    // The proof tells the device that it reached the desktop it paired with.
+    admit(connection, QJsonObject{{Key::Proof, QString::fromLatin1(session->serverProof().toHex())}});
+}
+
 void Server::authorize(const QString& id, bool granted)
 {
     // A late answer about a device that left must not admit whoever waits now.
@@ -440,10 +533,16 @@ void Server::authorize(const QString& id, bool granted)
         refusePending();
         return;
     }
+    SecureSession* session = secureSession(pending);
+    if (session && session->pairingSecret().isEmpty())
+        return; // the user cannot have seen the code yet
     QWebSocket* connection = pending;
     clearPending();
-    const QString secret = randomToken();
-    send(connection, Method::Authentication, QJsonObject{{Key::Secret, secret}});
+    const QString secret = session ? session->pairingSecret() : randomToken();
+    if (session)
+        session->sealPairing();
+    else
+        send(connection, Method::Authentication, QJsonObject{{Key::Secret, secret}});
     if (!connection->isValid())
         return;
     devices.insert(id, secret);
@@ -466,11 +565,12 @@ void Server::clearPending()
     pendingAddress.clear();
 }
 
-void Server::admit(QWebSocket* connection)
+void Server::admit(QWebSocket* connection, QJsonObject verdict)
 {
     clientList.append(connection);
     limitIncomingSize(connection, MaxIncomingMessageSize);
-    send(connection, Method::Authentication, QJsonObject{{Key::Value, true}});
+    verdict.insert(Key::Value, true);
+    send(connection, Method::Authentication, verdict);
     emit clientCountChanged(clientList.size());
 }
 

@@ -3,6 +3,7 @@
 #include "server/authorizeddevices.h"
 #include "server/qzeroconf.h"
 #include "server/refusalbackoff.h"
+#include "server/securesession.h"
 #include "server/sessioncipher.h"
 
 #include <QJsonObject>
@@ -15,6 +16,8 @@
 #include <QSslError>
 
 #include <functional>
+#include <memory>
+#include <unordered_map>
 
 class MessageHandler;
 class QWebSocket;
@@ -69,6 +72,16 @@ public:
     // How long the user has to decide before the waiting device counts as refused.
     void setPromptTimeout(int milliseconds) { promptTimeout = milliseconds; }
     void setClock(RefusalBackoff::Clock clock) { refusals.setClock(std::move(clock)); }
+    // Protocol 1 clients: on by default, as every client that exists speaks it.
+    static bool allowsOlderClients();
+    static void setAllowOlderClients(bool allowed);
+
+    // The protocol 2 state of a connection that asked for it; null for protocol 1.
+    SecureSession* secureSession(QWebSocket* connection) const;
+    // A protocol 2 device waiting for the user sent its pairing key: the prompt can show the code.
+    void receivePairingKey(QWebSocket* connection, const QByteArray& key);
+    // A protocol 2 device's answer to its challenge: admitted with the server's proof, or closed.
+    void answerSecureChallenge(QWebSocket* connection, const QByteArray& nonce, const QByteArray& proof);
 
     QByteArray encrypt(const QByteArray& plain, const QByteArray& key) const { return cipher.encrypt(plain, key); }
     QByteArray decrypt(const QByteArray& frame, const QByteArray& key) const { return cipher.decrypt(frame, key); }
@@ -84,7 +97,8 @@ public:
 signals:
     void clientCountChanged(int count);
     void unhandledMessage(QString method);
-    void needUserAuthorization(QObject* obj, QString id, QString name, QString ip);
+    // The code is empty for a protocol 1 device, which cannot show one.
+    void needUserAuthorization(QObject* obj, QString id, QString name, QString ip, QString code);
 
 public slots:
     void onSslErrors(const QList<QSslError>& errors);
@@ -103,10 +117,11 @@ public slots:
 private:
     void startListening();
     void requestAuthorization(const QString& id, QWebSocket* connection);
+    void askUser(QWebSocket* connection, const QString& code);
     void challenge(const QString& id, QWebSocket* connection);
     int challengesFrom(const QHostAddress& address) const;
     void startDeadline(QWebSocket* connection, int milliseconds, const std::function<void()>& expired);
-    void admit(QWebSocket* connection);
+    void admit(QWebSocket* connection, QJsonObject verdict = {});
     // The prompt ended without the user's consent: the waiting device is refused.
     void refusePending();
     void clearPending();
@@ -115,6 +130,8 @@ private:
     // Closes the connection of an unreadable message; a proven device must then pair again.
     void reject(QWebSocket* connection, const QString& reason, const QByteArray& data, const QByteArray& message);
     void dispatch(const QJsonObject& object, QWebSocket* connection, const QByteArray& data);
+    // False when a sealed frame does not open; the connection is then closed.
+    bool unwrap(QWebSocket* connection, const QByteArray& message, QByteArray* data);
 
     QZeroConf zeroConf;
     int nameCollisions = 0;
@@ -123,6 +140,7 @@ private:
     QList<QWebSocket*> connectionList;
     QList<QWebSocket*> clientList;
     SessionCipher cipher;
+    std::unordered_map<QWebSocket*, std::unique_ptr<SecureSession>> secureSessions;
     // The one connection that waits for the user's decision; challenges need no slot.
     QPointer<QWebSocket> pending;
     // The device the pending connection speaks for: a decision about another device is stale.

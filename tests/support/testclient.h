@@ -1,16 +1,22 @@
 #pragma once
 
+#include "server/keyagreement.h"
+#include "server/sealedchannel.h"
 #include "server/server.h"
 
 #include <QJsonObject>
 #include <QQueue>
 #include <QWebSocket>
 
+#include <memory>
+
 // A request: the method code under "_" and the given fields.
 QJsonObject request(const QString& method, const QJsonObject& fields = {});
 
 // A device on loopback: a real QWebSocket that speaks the protocol with the same framing and
 // cipher code as the server, keeps what it learns (secret, token, key) and queues every message.
+// With `secure` set it speaks protocol 2: it checks the server's commitment and proof and seals
+// its requests.
 class TestClient : public QObject
 {
     Q_OBJECT
@@ -49,7 +55,13 @@ public:
     void send(const QJsonObject& object); // encrypted once a key is known
     void sendRaw(const QByteArray& bytes);
     void answerChallenge(const QString& answer);
-    void answerChallenge() { answerChallenge(QString::fromLatin1(key.toHex())); }
+    // The right answer, in either protocol.
+    void answerChallenge();
+    // Protocol 2: the pairing key, sent in answer to the server's commitment.
+    void sendPairingKey();
+    // Protocol 2: the next sealed request, for a test to send, alter, hold back or repeat.
+    QByteArray seal(const QJsonObject& object);
+    QByteArray seal(const QByteArray& plain);
 
     // Pairs an unknown device: waits for "wa", grants, and reads the secret and the verdict.
     bool pair(Server& server);
@@ -63,6 +75,10 @@ public:
     QString token;
     QByteArray key;
     QWebSocket socket;
+    bool secure = false;
+    QString code;                // the pairing code this side worked out
+    bool serverProven = false;   // the verdict carried the proof of the desktop it paired with
+    QList<QByteArray> wireBytes; // every frame of this connection as it travelled
 
 signals:
     void messageReceived();
@@ -70,7 +86,16 @@ signals:
 private:
     void onBinaryMessage(const QByteArray& frame);
     void learnFrom(const QJsonObject& json);
+    bool isChallenge(const QJsonObject& json) const;
+    void learnSecurelyFrom(const QJsonObject& json);
+    void learnServerKey(const QByteArray& serverKey);
 
     QQueue<Message> received;
     SessionCipher cipher;
+    std::unique_ptr<KeyAgreement> pairingKey;
+    QByteArray commitment;
+    QByteArray serverNonce;
+    QByteArray clientNonce;
+    QString pendingSecret;
+    std::unique_ptr<SealedChannel> channel;
 };
