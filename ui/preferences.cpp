@@ -44,6 +44,13 @@ void Preferences::addSwitches(QVBoxLayout* column)
     preventSleep->setChecked(core->getPreventSleep());
     connect(preventSleep, &QCheckBox::toggled, core, &Core::setPreventSleep);
     column->addWidget(preventSleep);
+
+    auto* olderClients = new QCheckBox(tr("Allow older clients"));
+    olderClients->setChecked(Server::allowsOlderClients());
+    olderClients->setToolTip(tr("Older clients pair without a verification code, and anyone on the same network "
+                                "can read what they send. Turn this off once every device uses a newer client."));
+    connect(olderClients, &QCheckBox::toggled, this, &Server::setAllowOlderClients);
+    column->addWidget(olderClients);
 }
 
 void Preferences::addDevices(QVBoxLayout* column)

@@ -27,6 +27,17 @@ void showPlainly(QMessageBox* box)
         informative->setTextFormat(Qt::PlainText);
 }
 
+// Large enough to compare at a glance with the code on the device.
+void showLarge(QLabel* label)
+{
+    if (!label)
+        return;
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 2.5);
+    font.setBold(true);
+    label->setFont(font);
+}
+
 // Each dialog closes for good: the next request makes a new one.
 template <typename Dialog> void showOnce(QPointer<Dialog>& dialog)
 {
@@ -116,20 +127,30 @@ void UI::onClientCountChanged(int count)
         trayIcon->setIcon(icon("tray-color"));
 }
 
-void UI::showAuthDialog(QObject* obj, QString id, QString name, QString ip)
+void UI::showAuthDialog(QObject* obj, QString id, QString name, QString ip, QString code)
 {
     auto* box = new QMessageBox;
     box->setAttribute(Qt::WA_DeleteOnClose);
     // How tools on a virtual display tell the prompt from the program's other windows.
     box->setWindowRole(QStringLiteral("pairing-prompt"));
     box->setIconPixmap(hidpiPixmap(QStringLiteral(":/images/64/app.png"), box->devicePixelRatioF()));
-    box->setText(tr("%1 would like to connect.").arg(shortText(name)));
-    // The id tells a device that was paired before from a stranger borrowing its name.
-    QStringList details(tr("Device ID: %1").arg(shortText(id)));
+    QStringList lines(tr("%1 would like to connect.").arg(shortText(name)));
     if (!ip.isEmpty())
-        details.prepend(ip);
-    box->setInformativeText(details.join(QLatin1Char('\n')));
+        lines.append(ip);
+    // The id tells a device that was paired before from a stranger borrowing its name.
+    lines.append(tr("Device ID: %1").arg(shortText(id)));
+    if (code.isEmpty()) {
+        box->setText(lines.takeFirst());
+        box->setInformativeText(lines.join(QLatin1Char('\n')));
+    } else {
+        lines.append(QString());
+        lines.append(tr("Authorize only if the device shows the same code:"));
+        box->setText(lines.join(QLatin1Char('\n')));
+        box->setInformativeText(code);
+    }
     showPlainly(box);
+    if (!code.isEmpty())
+        showLarge(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")));
     // Only a deliberate choice admits a device: a stray Return or Escape refuses.
     QPushButton* deny = box->addButton(tr("Deny"), QMessageBox::RejectRole);
     QPushButton* authorize = box->addButton(tr("Authorize"), QMessageBox::AcceptRole);

@@ -22,7 +22,8 @@ public:
 public slots:
     void showPreferences();
     void showAboutBox();
-    void showAuthDialog(QObject* obj, QString id, QString name, QString ip);
+    // A protocol 2 device brings a code that both screens show; an older device none.
+    void showAuthDialog(QObject* obj, QString id, QString name, QString ip, QString code = QString());
     void onClientCountChanged(int count);
     void showWelcome();
 

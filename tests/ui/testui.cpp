@@ -317,6 +317,37 @@ private slots:
         }
     }
 
+    // A protocol 2 device's code stands out for the user to compare; the older clients' switch lives
+    // in the preferences.
+    void secureDeviceShowsItsCode()
+    {
+        TestClient device(QStringLiteral("secure"));
+        device.secure = true;
+        QVERIFY(device.open(server->port()) && device.nextJson().contains(Key::Commitment));
+        device.sendPairingKey();
+        QCOMPARE(device.nextMethod(), Method::Wait);
+        QMessageBox* box = openDialog<QMessageBox>();
+        QVERIFY(box);
+        auto* code = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+        QVERIFY(code && code->text() == device.code && code->textFormat() == Qt::PlainText);
+        QVERIFY(code->font().pointSizeF() > 2 * box->font().pointSizeF());
+        QVERIFY(box->text().contains(QStringLiteral("Device ID: secure")));
+        click(box, QStringLiteral("Authorize"));
+        QVERIFY(device.nextJson().value(Key::Value).toBool());
+        QVERIFY(device.leave());
+
+        choose("Preferences...");
+        Preferences* preferences = openDialog<Preferences>();
+        QVERIFY(preferences);
+        auto* olderClients = childWithText<QCheckBox>(preferences, "Allow older clients");
+        QVERIFY(olderClients && olderClients->isChecked());
+        olderClients->click();
+        QVERIFY(!Server::allowsOlderClients());
+        olderClients->click();
+        QVERIFY(Server::allowsOlderClients() && closed(preferences));
+        server->deauthorizeAll();
+    }
+
     // Last, as it changes the palette the tray icon was drawn for.
     void themeThenResources()
     {
