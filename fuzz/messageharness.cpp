@@ -16,6 +16,7 @@
 namespace {
 const QString AdmittedId = QStringLiteral("fuzz-admitted");
 const QString PendingId = QStringLiteral("fuzz-pending");
+const QString PairingId = QStringLiteral("fuzz-pairing");
 constexpr int DayMs = 24 * 3600 * 1000;
 
 void settle()
@@ -48,7 +49,7 @@ void furnish(TestPlatform* platform)
 }
 } // namespace
 
-MessageHarness::MessageHarness(bool encrypted) : encrypted(encrypted)
+MessageHarness::MessageHarness(Mode mode) : mode(mode)
 {
     platform = startTestCore();
     if (!platform)
@@ -70,16 +71,24 @@ MessageHarness::~MessageHarness()
 void MessageHarness::deliver(Peer peer, const QByteArray& message, bool sealed)
 {
     QWebSocket* connection = devices[peer].connection;
-    const QByteArray key = connection->property(ConnectionProperty::SessionKey).toByteArray();
-    const QByteArray bytes = sealed && !key.isEmpty() ? SessionCipher().encrypt(message, key) : message;
+    const QByteArray bytes = sealed ? seal(peer, message) : message;
     emit connection->binaryMessageReceived(bytes);
     settle();
-    // Within the input that closed them: the new connections' memory then balances the old ones',
-    // where otherwise libFuzzer takes it for a leak and scans the whole heap after nearly every
-    // input.
+}
+
+void MessageHarness::recover()
+{
     if (!healthy())
         reconnect();
     forgetCalls();
+}
+
+QByteArray MessageHarness::seal(Peer peer, const QByteArray& message)
+{
+    if (mode == Secure)
+        return peer == Admitted ? devices[peer].client->seal(message) : message; // handshakes are in clear
+    const QByteArray key = devices[peer].connection->property(ConnectionProperty::SessionKey).toByteArray();
+    return key.isEmpty() ? message : SessionCipher().encrypt(message, key);
 }
 
 // The scripted desktop records every call; kept, the record would grow with every input.
@@ -92,7 +101,7 @@ void MessageHarness::forgetCalls()
 
 bool MessageHarness::healthy() const
 {
-    return admittedHealthy() && pendingHealthy();
+    return admittedHealthy() && waitingHealthy(Pending) && (mode != Secure || waitingHealthy(Pairing));
 }
 
 bool MessageHarness::admittedHealthy() const
@@ -101,35 +110,62 @@ bool MessageHarness::admittedHealthy() const
     return admitted && admitted->state() == QAbstractSocket::ConnectedState && server->clients().contains(admitted);
 }
 
-bool MessageHarness::pendingHealthy() const
+bool MessageHarness::waitingHealthy(Peer peer) const
 {
-    QWebSocket* pending = devices[Pending].connection;
-    return pending && pending->state() == QAbstractSocket::ConnectedState && !server->clients().contains(pending) &&
-           (!encrypted || server->isChallenged(pending));
+    QWebSocket* waiting = devices[peer].connection;
+    return waiting && waiting->state() == QAbstractSocket::ConnectedState && !server->clients().contains(waiting) &&
+           (mode == Plain || peer == Pairing || server->isChallenged(waiting));
 }
 
 void MessageHarness::reconnect()
 {
-    // Most inputs that close a connection close only the pending one: opening that one again
-    // is much cheaper than pairing both.
-    if (admittedHealthy() && reopenPending())
+    // An input closes one connection: opening that one again is much cheaper than pairing them all.
+    if ((admittedHealthy() || readmit()) && reopenWaiting())
         return;
     disconnectAll();
-    const bool ready = encrypted ? readyEncrypted() : pairAdmitted() && openPending();
+    const bool ready = mode == Plain ? pairAdmitted() && openWaiting(Pending) : readyKnown();
     if (!ready)
         fail("cannot connect the devices");
 }
 
-bool MessageHarness::reopenPending()
+// A known device answers its challenge again; in clear, the device waiting for the user holds the
+// only slot a pairing could take.
+bool MessageHarness::readmit()
 {
-    Device& device = devices[Pending];
+    Device& device = devices[Admitted];
     const QString secret = device.client ? device.client->secret : QString();
+    QWebSocket* closed = device.connection; // compared, never used: it may be gone already
     device = Device();
-    if (!waitUntil([this] { return server->connections().size() == 1; }))
+    if (mode == Plain || !waitUntil([this, closed] { return !server->connections().contains(closed); }))
         return false;
-    device.client = std::make_unique<TestClient>(PendingId);
+    device.client = client(AdmittedId);
     device.client->secret = secret;
-    return openPending() && pendingHealthy();
+    if (!device.client->reconnect(server->port()))
+        return false;
+    device.connection = server->connections().last();
+    quietReplies(device);
+    return admittedHealthy();
+}
+
+bool MessageHarness::reopenWaiting()
+{
+    for (const Peer peer : {Pending, Pairing}) {
+        if (peer == Pairing && mode != Secure)
+            break;
+        if (waitingHealthy(peer))
+            continue;
+        Device& device = devices[peer];
+        const QString secret = device.client ? device.client->secret : QString();
+        QWebSocket* closed = device.connection; // compared, never used: it may be gone already
+        device = Device();
+        if (!waitUntil([this, closed] { return !server->connections().contains(closed); }))
+            return false;
+        device.client = client(peer == Pending ? PendingId : PairingId);
+        device.client->secret = secret;
+        if (!openWaiting(peer) || !waitingHealthy(peer))
+            return false;
+    }
+    return true;
 }
 
 void MessageHarness::disconnectAll()
@@ -145,7 +181,7 @@ bool MessageHarness::pairAdmitted()
 {
     server->deauthorize(AdmittedId);
     Device& device = devices[Admitted];
-    device.client = std::make_unique<TestClient>(AdmittedId);
+    device.client = client(AdmittedId);
     if (!device.client->pair(*server))
         return false;
     device.connection = server->connections().last();
@@ -153,29 +189,31 @@ bool MessageHarness::pairAdmitted()
     return true;
 }
 
-bool MessageHarness::openPending()
+bool MessageHarness::openWaiting(Peer peer)
 {
-    Device& device = devices[Pending];
-    if (!open(device, PendingId))
+    Device& device = devices[peer];
+    if (!open(device, peer == Pending ? PendingId : PairingId))
         return false;
-    const QString expected = encrypted ? Method::Authentication : Method::Wait;
-    const bool waits = device.client->nextJson().value(Key::Method).toString() == expected;
+    const QJsonObject first = device.client->nextJson();
+    const QString expected = mode == Plain ? Method::Wait : Method::Authentication;
+    const bool waits =
+        first.value(Key::Method).toString() == expected && (peer != Pairing || first.contains(Key::Commitment));
     quietReplies(device);
     return waits;
 }
 
-// Both devices get paired in clear first; then the admitted one answers its challenge and the
-// pending one is challenged and left to wait.
-bool MessageHarness::readyEncrypted()
+// Both devices get paired first; then the admitted one answers its challenge and the pending one
+// is challenged and left to wait.
+bool MessageHarness::readyKnown()
 {
     for (const QString& id : {AdmittedId, PendingId}) {
         server->deauthorize(id);
-        TestClient client(id);
-        if (!client.pair(*server))
+        std::unique_ptr<TestClient> pairing = client(id);
+        if (!pairing->pair(*server))
             return false;
         Device& device = devices[id == AdmittedId ? Admitted : Pending];
-        device.client = std::make_unique<TestClient>(id);
-        device.client->secret = client.secret;
+        device.client = client(id);
+        device.client->secret = pairing->secret;
     }
     if (!waitUntil([this] { return server->connections().isEmpty(); }))
         return false;
@@ -184,18 +222,25 @@ bool MessageHarness::readyEncrypted()
         return false;
     admitted.connection = server->connections().last();
     quietReplies(admitted);
-    return openPending();
+    return openWaiting(Pending) && (mode != Secure || openWaiting(Pairing));
 }
 
 bool MessageHarness::open(Device& device, const QString& id)
 {
     if (!device.client)
-        device.client = std::make_unique<TestClient>(id);
+        device.client = client(id);
     if (!device.client->open(server->port()))
         return false;
     // The server registers a connection before the client hears that it is open.
     device.connection = server->connections().last();
     return true;
+}
+
+std::unique_ptr<TestClient> MessageHarness::client(const QString& id) const
+{
+    auto device = std::make_unique<TestClient>(id);
+    device->secure = mode == Secure;
+    return device;
 }
 
 // Replies are read off the socket and dropped, so that a long run does not queue them up.

@@ -4,6 +4,10 @@
 
 #include <QByteArray>
 
+#include <memory>
+
+typedef struct evp_cipher_ctx_st EVP_CIPHER_CTX;
+
 // Both directions of one protocol 2 connection: every message is sealed with
 // ChaCha20-Poly1305 under its direction's key, the nonce being that direction's frame count.
 // Nonces are never sent, so a frame that is altered, replayed, reordered or sent back to its
@@ -14,7 +18,6 @@ public:
     static constexpr int TagSize = 16;
 
     SealedChannel(KeySchedule::Role role, const KeySchedule::SessionKeys& keys);
-    ~SealedChannel();
     SealedChannel(const SealedChannel&) = delete;
     SealedChannel& operator=(const SealedChannel&) = delete;
 
@@ -25,8 +28,15 @@ public:
     bool open(const QByteArray& sealed, QByteArray* plain);
 
 private:
-    QByteArray sendKey;
-    QByteArray receiveKey;
+    struct ContextDeleter
+    {
+        void operator()(EVP_CIPHER_CTX* context) const;
+    };
+
+    // Each holds its direction's key, and nothing else does.
+    std::unique_ptr<EVP_CIPHER_CTX, ContextDeleter> sealer;
+    std::unique_ptr<EVP_CIPHER_CTX, ContextDeleter> opener;
+    bool ready = false;
     quint64 sent = 0;
     quint64 received = 0;
 };

@@ -56,6 +56,8 @@ bool SecureSession::answerChallenge(const QString& secret, const QString& device
 
 void SecureSession::startChannel(const QString& secret, const QByteArray& clientNonce, const QByteArray& nonce)
 {
-    const KeySchedule::SessionKeys keys = KeySchedule::sessionKeys(secret, clientNonce, nonce);
+    KeySchedule::SessionKeys keys = KeySchedule::sessionKeys(secret, clientNonce, nonce);
     channel = std::make_unique<SealedChannel>(KeySchedule::Role::Server, keys);
+    for (QByteArray* key : {&keys.clientToServer, &keys.serverToClient})
+        OPENSSL_cleanse(key->data(), size_t(key->size()));
 }
