@@ -145,7 +145,6 @@ private slots:
         const int upToDate = DefaultUpdater::UpToDate;
         QTest::newRow("newer") << QByteArray("1.6") << false << 0 << available << QString();
         QTest::newRow("same") << QByteArray("1.5") << false << 0 << upToDate << none;
-        QTest::newRow("older") << QByteArray("1.4") << true << 0 << upToDate << none;
         QTest::newRow("empty") << QByteArray("") << false << 0 << upToDate << none;
         // A downloaded update is not fetched again.
         QTest::newRow("downloaded") << QByteArray("2.0") << true << downloaded << upToDate << none;
