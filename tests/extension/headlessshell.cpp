@@ -11,13 +11,13 @@
 #include <QProcessEnvironment>
 #include <QSignalSpy>
 
-const QString HeadlessShell::WaylandDisplay = QStringLiteral("wayland-pavo-test");
+const QString HeadlessShell::WaylandDisplay = "wayland-pavo-test";
 
 namespace {
-const QString ShellService = QStringLiteral("org.gnome.Shell");
-const QString ShellPath = QStringLiteral("/org/gnome/Shell");
-const QString ExtensionsInterface = QStringLiteral("org.gnome.Shell.Extensions");
-const QString ReadyName = QStringLiteral("org.osmunda.PavoTest.ShellReady");
+const QString ShellService = "org.gnome.Shell";
+const QString ShellPath = "/org/gnome/Shell";
+const QString ExtensionsInterface = "org.gnome.Shell.Extensions";
+const QString ReadyName = "org.osmunda.PavoTest.ShellReady";
 
 QString home()
 {
@@ -28,7 +28,7 @@ bool copyFolder(const QString& from, const QString& to)
 {
     QDir().mkpath(to);
     for (const QString& name : QDir(from).entryList(QDir::Files)) {
-        if (!QFile::copy(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name))
+        if (!QFile::copy(from + '/' + name, to + '/' + name))
             return false;
     }
     return true;
@@ -37,20 +37,19 @@ bool copyFolder(const QString& from, const QString& to)
 // The keyfile settings backend reads this file at start: no dconf service needed.
 bool writeShellSettings(const QStringList& uuids)
 {
-    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/glib-2.0/settings");
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/glib-2.0/settings";
     QDir().mkpath(folder);
-    QFile file(folder + QStringLiteral("/keyfile"));
+    QFile file(folder + "/keyfile");
     return file.open(QIODevice::WriteOnly) &&
            file.write("[org/gnome/shell]\ndisable-user-extensions=false\nenabled-extensions=['" +
-                      uuids.join(QStringLiteral("', '")).toUtf8() + "']\n") > 0;
+                      uuids.join("', '").toUtf8() + "']\n") > 0;
 }
 
 bool installHelper(QStringList* uuids)
 {
-    const QString uuid = QDir(QStringLiteral(HELPER_DIR)).dirName();
+    const QString uuid = QDir(HELPER_DIR).dirName();
     uuids->append(uuid);
-    return copyFolder(QStringLiteral(HELPER_DIR),
-                      qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/gnome-shell/extensions/") + uuid);
+    return copyFolder(HELPER_DIR, qEnvironmentVariable("XDG_DATA_HOME") + "/gnome-shell/extensions/" + uuid);
 }
 
 // Plain messages: an interface object would ask a shell that is not there yet for its interfaces.
@@ -75,7 +74,7 @@ HeadlessShell::~HeadlessShell()
 
 bool HeadlessShell::startSystemBus()
 {
-    const QString config = home() + QStringLiteral("/system-bus.conf");
+    const QString config = home() + "/system-bus.conf";
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -86,8 +85,7 @@ bool HeadlessShell::startSystemBus()
                "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
                "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
     file.close();
-    systemBus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config,
-                                                    QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    systemBus.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address=1"});
     if (!systemBus.waitForReadyRead(10000))
         return false;
     const QByteArray address = systemBus.readLine().trimmed();
@@ -101,31 +99,29 @@ bool HeadlessShell::start(const QStringList& enabledUuids)
     if (!installHelper(&uuids) || !writeShellSettings(uuids) || !startSystemBus())
         return false;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile"));
-    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
-    environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("GNOME"));
-    environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert("GSETTINGS_BACKEND", "keyfile");
+    environment.insert("XDG_SESSION_TYPE", "wayland");
+    environment.insert("XDG_CURRENT_DESKTOP", "GNOME");
+    environment.insert("NO_AT_BRIDGE", "1");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
     shell.setProcessEnvironment(environment);
     shell.setProcessChannelMode(QProcess::MergedChannels);
     shell.setStandardOutputFile(logFile());
-    shell.start(QStringLiteral("gnome-shell"),
-                {QStringLiteral("--headless"), QStringLiteral("--wayland"), QStringLiteral("--no-x11"),
-                 QStringLiteral("--virtual-monitor"), QStringLiteral("1280x800"), QStringLiteral("--wayland-display"),
-                 WaylandDisplay});
+    shell.start("gnome-shell", {"--headless", "--wayland", "--no-x11", "--virtual-monitor", "1280x800",
+                                "--wayland-display", WaylandDisplay});
     return shell.waitForStarted();
 }
 
 QString HeadlessShell::logFile() const
 {
-    return home() + QStringLiteral("/gnome-shell.log");
+    return home() + "/gnome-shell.log";
 }
 
 int HeadlessShell::extensionState(const QString& uuid)
 {
-    const QDBusReply<QVariantMap> info = callExtensions(QStringLiteral("GetExtensionInfo"), uuid);
-    return info.isValid() ? info.value().value(QStringLiteral("state")).toInt() : -1;
+    const QDBusReply<QVariantMap> info = callExtensions("GetExtensionInfo", uuid);
+    return info.isValid() ? info.value().value("state").toInt() : -1;
 }
 
 // The test helper extension owns its name once the shell has started up; extensions enabled
@@ -138,8 +134,8 @@ bool HeadlessShell::waitForStartUp(int milliseconds)
     if (!bus.interface()->isServiceRegistered(ReadyName) && !registered.wait(milliseconds))
         return false;
     if (!subscribed)
-        subscribed = bus.connect(ShellService, ShellPath, ExtensionsInterface, QStringLiteral("ExtensionStateChanged"),
-                                 this, SIGNAL(extensionStateChanged(QString, QVariantMap)));
+        subscribed = bus.connect(ShellService, ShellPath, ExtensionsInterface, "ExtensionStateChanged", this,
+                                 SIGNAL(extensionStateChanged(QString, QVariantMap)));
     return subscribed;
 }
 
@@ -154,7 +150,7 @@ bool HeadlessShell::waitForExtensionState(const QString& uuid, int state, int mi
         return true;
     while (changes.wait(milliseconds)) {
         for (const QList<QVariant>& change : changes) {
-            if (change.at(0).toString() == uuid && change.at(1).toMap().value(QStringLiteral("state")).toInt() == state)
+            if (change.at(0).toString() == uuid && change.at(1).toMap().value("state").toInt() == state)
                 return true;
         }
         changes.clear();
@@ -164,15 +160,13 @@ bool HeadlessShell::waitForExtensionState(const QString& uuid, int state, int mi
 
 bool HeadlessShell::setExtensionEnabled(const QString& uuid, bool enabled)
 {
-    const QDBusReply<bool> reply =
-        callExtensions(enabled ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"), uuid);
+    const QDBusReply<bool> reply = callExtensions(enabled ? "EnableExtension" : "DisableExtension", uuid);
     return reply.isValid() && reply.value();
 }
 
 bool HeadlessShell::sync()
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(ShellService, ShellPath, ExtensionsInterface, QStringLiteral("ListExtensions"));
+    QDBusMessage call = QDBusMessage::createMethodCall(ShellService, ShellPath, ExtensionsInterface, "ListExtensions");
     QDBusPendingCallWatcher reply(QDBusConnection::sessionBus().asyncCall(call));
     QSignalSpy finished(&reply, &QDBusPendingCallWatcher::finished);
     return (reply.isFinished() || finished.wait(10000)) && !reply.isError();
@@ -181,8 +175,8 @@ bool HeadlessShell::sync()
 void HeadlessShell::launch(QProcess& process, const QString& program, const QStringList& arguments) const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), WaylandDisplay);
-    environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+    environment.insert("WAYLAND_DISPLAY", WaylandDisplay);
+    environment.insert("GDK_BACKEND", "wayland");
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);

@@ -1,7 +1,7 @@
 #include "tests/extension/standinmediaplayer.h"
 
 StandInMediaPlayer::StandInMediaPlayer(const QString& name, const QString& playbackStatus)
-    : service(QStringLiteral("org.mpris.MediaPlayer2.") + name), playbackStatus(playbackStatus)
+    : service("org.mpris.MediaPlayer2." + name), playbackStatus(playbackStatus)
 {
 }
 
@@ -9,7 +9,7 @@ bool StandInMediaPlayer::registerOn(QDBusConnection connection)
 {
     // Each player needs a connection of its own: they all use the same object path.
     return connection.registerService(service) &&
-           connection.registerObject(QStringLiteral("/org/mpris/MediaPlayer2"), this,
+           connection.registerObject("/org/mpris/MediaPlayer2", this,
                                      QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties);
 }
 

@@ -12,9 +12,9 @@
 #include <functional>
 
 namespace {
-const QString Uuid = QStringLiteral("pavo@osmunda.org");
-const QString WindowApp = QStringLiteral("org.osmunda.PavoTestWindow.desktop");
-const QString Secret = QStringLiteral("PavoEndToEndSecret0123456789abcd");
+const QString Uuid = "pavo@osmunda.org";
+const QString WindowApp = "org.osmunda.PavoTestWindow.desktop";
+const QString Secret = "PavoEndToEndSecret0123456789abcd";
 
 bool listsWindowApp(const QJsonObject& reply)
 {
@@ -34,7 +34,7 @@ class TestEndToEnd : public QObject
     QProcess soundServer;
     QProcess program;
     QProcess window;
-    TestClient device{QStringLiteral("end-to-end")};
+    TestClient device{"end-to-end"};
 
     // Skips what else the program pushes until a message of the method that passes the check.
     bool receive(const QString& method, const std::function<bool(const QJsonObject&)>& check)
@@ -56,31 +56,26 @@ private slots:
     void initTestCase()
     {
         // The program lists only applications with an icon it can load.
-        const QString icon = environment.saveImage(QStringLiteral("window.png"), Qt::blue);
-        environment.writeFile(QStringLiteral("data/applications/") + WindowApp,
+        const QString icon = environment.saveImage("window.png", Qt::blue);
+        environment.writeFile("data/applications/" + WindowApp,
                               "[Desktop Entry]\nType=Application\nName=Pavo Test Window\nIcon=" + icon.toUtf8() +
                                   "\nExec=/usr/bin/python3 " TEST_WINDOW "\n");
-        const QString prefix = environment.home() + QStringLiteral("/prefix");
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(EXTENSION_BUILD),
-                                                        QStringLiteral("--prefix"), prefix}),
-            0);
-        qputenv("XDG_DATA_DIRS", (prefix + QStringLiteral("/share:/usr/local/share:/usr/share")).toUtf8());
-        soundServer.start(QStringLiteral("pulseaudio"),
-                          {QStringLiteral("--daemonize=no"), QStringLiteral("-n"),
-                           QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--load=module-null-sink"),
-                           QStringLiteral("--load=module-native-protocol-unix")});
+        const QString prefix = environment.home() + "/prefix";
+        QCOMPARE(QProcess::execute("cmake", {"--install", EXTENSION_BUILD, "--prefix", prefix}), 0);
+        qputenv("XDG_DATA_DIRS", (prefix + "/share:/usr/local/share:/usr/share").toUtf8());
+        soundServer.start("pulseaudio", {"--daemonize=no", "-n", "--exit-idle-time=-1", "--load=module-null-sink",
+                                         "--load=module-native-protocol-unix"});
         QVERIFY(shell.start({Uuid}));
-        QVERIFY2(shell.waitForExtensionState(Uuid, 1), qPrintable(QStringLiteral("see ") + shell.logFile()));
+        QVERIFY2(shell.waitForExtensionState(Uuid, 1), qPrintable("see " + shell.logFile()));
 
         {
             QSettings settings;
-            settings.setValue(QStringLiteral("welcome"), true);
-            settings.setValue(QStringLiteral("au/") + device.deviceId, Secret);
+            settings.setValue("welcome", true);
+            settings.setValue("au/" + device.deviceId, Secret);
         }
         device.secret = Secret;
         program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(QStringLiteral(PROGRAM_PATH), QStringList());
+        program.start(PROGRAM_PATH, QStringList());
         QVERIFY(program.waitForStarted());
     }
 
@@ -95,13 +90,13 @@ private slots:
     void pairedDeviceDrivesTheDesktop()
     {
         // Its web service is out of reach from this namespace: the program comes up all the same.
-        QTRY_VERIFY_WITH_TIMEOUT(QSettings().contains(QStringLiteral("lastUsedPort")), 30000);
-        QVERIFY(device.reconnect(quint16(QSettings().value(QStringLiteral("lastUsedPort")).toUInt())));
+        QTRY_VERIFY_WITH_TIMEOUT(QSettings().contains("lastUsedPort"), 30000);
+        QVERIFY(device.reconnect(quint16(QSettings().value("lastUsedPort").toUInt())));
         device.send(request(Method::InstalledApps));
         // The desktop is read once the first client is in: the list may come empty, then pushed full.
         QVERIFY(receive(Method::InstalledApps, listsWindowApp));
 
-        shell.launch(window, QStringLiteral("/usr/bin/python3"), {QStringLiteral(TEST_WINDOW)});
+        shell.launch(window, "/usr/bin/python3", {TEST_WINDOW});
         QVERIFY(receiveCurrentApp(WindowApp));
         device.send(request(Method::AppMinimize, {{Key::Id, WindowApp}}));
         QVERIFY(receiveCurrentApp(QString()));

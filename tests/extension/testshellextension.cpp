@@ -13,8 +13,8 @@
 #include <QtTest>
 
 namespace {
-const QString Uuid = QStringLiteral("pavo@osmunda.org");
-const QString WindowApp = QStringLiteral("org.osmunda.PavoTestWindow.desktop");
+const QString Uuid = "pavo@osmunda.org";
+const QString WindowApp = "org.osmunda.PavoTestWindow.desktop";
 
 QByteArray desktopEntry(const QString& name)
 {
@@ -57,7 +57,7 @@ QStringList ids(const QJsonArray& apps)
 {
     QStringList ids;
     for (const QJsonValue& app : apps)
-        ids.append(app[QLatin1String("id")].toString());
+        ids.append(app["id"].toString());
     return ids;
 }
 } // namespace
@@ -71,18 +71,19 @@ class TestShellExtension : public QObject
     QProcess window;
 
     // The test window reports its entry's text and its state, a line for each change.
-    bool waitForWindowLine(const QRegularExpression& pattern)
+    bool waitForWindowLine(const QString& pattern)
     {
         do {
             while (window.canReadLine()) {
-                if (pattern.match(QString::fromUtf8(window.readLine()).trimmed()).hasMatch())
+                if (QRegularExpression(pattern).match(QString::fromUtf8(window.readLine()).trimmed()).hasMatch())
                     return true;
             }
         } while (window.waitForReadyRead(10000));
         return false;
     }
 
-    void startWindow() { shell.launch(window, QStringLiteral("/usr/bin/python3"), {QStringLiteral(TEST_WINDOW)}); }
+    bool windowAppRuns() { return ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp); }
+    void startWindow() { shell.launch(window, "/usr/bin/python3", {TEST_WINDOW}); }
 
     QStringList focusedElement(const QString& id)
     {
@@ -94,38 +95,33 @@ class TestShellExtension : public QObject
 private slots:
     void initTestCase()
     {
-        environment.writeFile(QStringLiteral("data/applications/") + WindowApp,
-                              desktopEntry(QStringLiteral("Pavo Test Window")));
+        environment.writeFile("data/applications/" + WindowApp, desktopEntry("Pavo Test Window"));
         // Installed from the built zip by the program's own installer script.
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("bash"), {QStringLiteral(INSTALL_SCRIPT), QStringLiteral(EXTENSION_ZIP)}),
-            0);
+        QCOMPARE(QProcess::execute("bash", {INSTALL_SCRIPT, EXTENSION_ZIP}), 0);
         QVERIFY(shell.start({Uuid}));
-        QVERIFY2(shell.waitForExtensionState(Uuid, 1), qPrintable(QStringLiteral("see ") + shell.logFile()));
-        extension = new OrgOsmundaPavoExtensionInterface(QStringLiteral("org.gnome.Shell"),
-                                                         QStringLiteral("/org/osmunda/Pavo/Extension"),
+        QVERIFY2(shell.waitForExtensionState(Uuid, 1), qPrintable("see " + shell.logFile()));
+        extension = new OrgOsmundaPavoExtensionInterface("org.gnome.Shell", "/org/osmunda/Pavo/Extension",
                                                          QDBusConnection::sessionBus(), this);
     }
 
     void queriesAnswerInTheirShapes()
     {
-        QVERIFY(answer(extension->invokeString(QStringLiteral("version"))).toInt() > 0);
-        QVERIFY(fails(extension->invokeString(QStringLiteral("constructor"))));
+        QVERIFY(answer(extension->invokeString("version")).toInt() > 0);
+        QVERIFY(fails(extension->invokeString("constructor")));
 
         const QJsonArray installed = jsonArray(answer(extension->installedApps()));
         for (const QJsonValue& app : installed) {
-            QVERIFY(app[QLatin1String("id")].toString().endsWith(QLatin1String(".desktop")));
-            QVERIFY(app[QLatin1String("name")].isString() && app[QLatin1String("icon")].isString());
+            QVERIFY(app["id"].toString().endsWith(".desktop"));
+            QVERIFY(app["name"].isString() && app["icon"].isString());
         }
         const QJsonObject testApp = installed.at(ids(installed).indexOf(WindowApp)).toObject();
-        QCOMPARE(testApp.value(QLatin1String("name")).toString(), QStringLiteral("Pavo Test Window"));
-        QCOMPARE(testApp.value(QLatin1String("icon")).toString(), QStringLiteral("pavo-test-icon"));
+        QCOMPARE(testApp.value("name").toString(), "Pavo Test Window");
+        QCOMPARE(testApp.value("icon").toString(), "pavo-test-icon");
 
         QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
-        environment.writeFile(QStringLiteral("data/applications/pavo-later.desktop"),
-                              desktopEntry(QStringLiteral("Later")));
-        QVERIFY(waitForChange(changes, QStringLiteral("installedApps")));
-        QVERIFY(ids(jsonArray(answer(extension->installedApps()))).contains(QStringLiteral("pavo-later.desktop")));
+        environment.writeFile("data/applications/pavo-later.desktop", desktopEntry("Later"));
+        QVERIFY(waitForChange(changes, "installedApps"));
+        QVERIFY(ids(jsonArray(answer(extension->installedApps()))).contains("pavo-later.desktop"));
 
         QCOMPARE(jsonArray(answer(extension->runningApps())), QJsonArray());
         QCOMPARE(answer(extension->currentApp()), QString());
@@ -136,7 +132,7 @@ private slots:
         QVERIFY(fails(extension->setVolumeLevel(50)));
         QCOMPARE(answer(extension->brightness()), qint16(0));
         QVERIFY(fails(extension->setBrightness(50)));
-        QVERIFY(fails(extension->invoke(QStringLiteral("__proto__"))));
+        QVERIFY(fails(extension->invoke("__proto__")));
     }
 
     // A sound server that starts after the shell is found, followed and missed when it ends.
@@ -144,38 +140,34 @@ private slots:
     {
         QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
         QProcess soundServer;
-        soundServer.start(QStringLiteral("pulseaudio"),
-                          {QStringLiteral("--daemonize=no"), QStringLiteral("-n"),
-                           QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--load=module-null-sink"),
-                           QStringLiteral("--load=module-native-protocol-unix")});
-        QVERIFY(waitForChange(changes, QStringLiteral("unsupportedFeatures")));
-        QVERIFY(!answer(extension->unsupportedFeatures()).contains(QStringLiteral("volume")));
+        soundServer.start("pulseaudio", {"--daemonize=no", "-n", "--exit-idle-time=-1", "--load=module-null-sink",
+                                         "--load=module-native-protocol-unix"});
+        QVERIFY(waitForChange(changes, "unsupportedFeatures"));
+        QVERIFY(!answer(extension->unsupportedFeatures()).contains("volume"));
 
         extension->setVolumeLevel(40);
-        QVERIFY(waitForChange(changes, QStringLiteral("volumeLevel")));
+        QVERIFY(waitForChange(changes, "volumeLevel"));
         QCOMPARE(answer(extension->volumeLevel()), qint16(40));
         extension->setVolumeLevel(1000);
-        QVERIFY(waitForChange(changes, QStringLiteral("volumeLevel")));
+        QVERIFY(waitForChange(changes, "volumeLevel"));
         QCOMPARE(answer(extension->volumeLevel()), qint16(100));
         extension->setVolumeMute(1);
-        QVERIFY(waitForChange(changes, QStringLiteral("volumeMute")));
+        QVERIFY(waitForChange(changes, "volumeMute"));
         QCOMPARE(answer(extension->volumeMute()), qint16(1));
 
         soundServer.terminate();
         QVERIFY(soundServer.waitForFinished());
-        QVERIFY(waitForChange(changes, QStringLiteral("unsupportedFeatures")));
-        QVERIFY(answer(extension->unsupportedFeatures()).contains(QStringLiteral("volume")));
+        QVERIFY(waitForChange(changes, "unsupportedFeatures"));
+        QVERIFY(answer(extension->unsupportedFeatures()).contains("volume"));
     }
 
     // Media keys go to the player that plays.
     void mediaCommandsReachThePlayingPlayer()
     {
-        StandInMediaPlayer paused(QStringLiteral("paused"), QStringLiteral("Paused"));
-        StandInMediaPlayer playing(QStringLiteral("playing"), QStringLiteral("Playing"));
-        QVERIFY(
-            paused.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("paused"))));
-        QVERIFY(
-            playing.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("playing"))));
+        StandInMediaPlayer paused("paused", "Paused");
+        StandInMediaPlayer playing("playing", "Playing");
+        QVERIFY(paused.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "paused")));
+        QVERIFY(playing.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "playing")));
         QSignalSpy commanded(&playing, &StandInMediaPlayer::commanded);
         for (const char* command : {"mediaPlayPause", "mediaNextTrack", "mediaPreviousTrack"}) {
             extension->invoke(QLatin1String(command));
@@ -183,51 +175,51 @@ private slots:
         }
         QCOMPARE(playing.commands, QStringList({"PlayPause", "Next", "Previous"}));
         QCOMPARE(paused.commands, QStringList());
-        QDBusConnection::disconnectFromBus(QStringLiteral("paused"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("playing"));
+        QDBusConnection::disconnectFromBus("paused");
+        QDBusConnection::disconnectFromBus("playing");
     }
 
     void testWindowIsTrackedAndCommanded()
     {
         QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
         startWindow();
-        QVERIFY(waitForChange(changes, QStringLiteral("currentApp")));
+        QVERIFY(waitForChange(changes, "currentApp"));
         QCOMPARE(answer(extension->currentApp()), WindowApp);
-        QVERIFY(ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp));
+        QVERIFY(windowAppRuns());
 
-        extension->appCommand(WindowApp, QStringLiteral("toggleMinimize"));
-        QVERIFY(waitForChange(changes, QStringLiteral("currentApp")));
+        extension->appCommand(WindowApp, "toggleMinimize");
+        QVERIFY(waitForChange(changes, "currentApp"));
         QCOMPARE(answer(extension->currentApp()), QString());
-        extension->appCommand(WindowApp, QStringLiteral("activate"));
-        QVERIFY(waitForChange(changes, QStringLiteral("currentApp")));
+        extension->appCommand(WindowApp, "activate");
+        QVERIFY(waitForChange(changes, "currentApp"));
         QCOMPARE(answer(extension->currentApp()), WindowApp);
 
-        extension->appCommand(WindowApp, QStringLiteral("toggleMaximize"));
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^state 1 0$"))));
-        extension->appCommand(WindowApp, QStringLiteral("toggleFullscreen"));
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^state \\d 1$"))));
-        extension->appCommand(WindowApp, QStringLiteral("toggleFullscreen"));
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^state \\d 0$"))));
+        extension->appCommand(WindowApp, "toggleMaximize");
+        QVERIFY(waitForWindowLine("^state 1 0$"));
+        extension->appCommand(WindowApp, "toggleFullscreen");
+        QVERIFY(waitForWindowLine("^state \\d 1$"));
+        extension->appCommand(WindowApp, "toggleFullscreen");
+        QVERIFY(waitForWindowLine("^state \\d 0$"));
 
-        QVERIFY(fails(extension->appCommand(QStringLiteral("nothing.desktop"), QStringLiteral("activate"))));
-        QVERIFY(fails(extension->appCommand(WindowApp, QStringLiteral("hasOwnProperty"))));
+        QVERIFY(fails(extension->appCommand("nothing.desktop", "activate")));
+        QVERIFY(fails(extension->appCommand(WindowApp, "hasOwnProperty")));
     }
 
     void keysAndTextReachTheFocusedWindow()
     {
-        extension->performText(QStringLiteral("Pavo 1"));
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^text Pavo 1$"))));
-        extension->performShortcut(QStringLiteral("ctrl+a"));
-        extension->performShortcut(QStringLiteral("BackSpace"));
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^text$"))));
-        extension->performShortcut(QStringLiteral("shift+x"));
-        extension->performShortcut(QStringLiteral("space"));
-        extension->performShortcut(QStringLiteral("+"));
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^text X \\+$"))));
+        extension->performText("Pavo 1");
+        QVERIFY(waitForWindowLine("^text Pavo 1$"));
+        extension->performShortcut("ctrl+a");
+        extension->performShortcut("BackSpace");
+        QVERIFY(waitForWindowLine("^text$"));
+        extension->performShortcut("shift+x");
+        extension->performShortcut("space");
+        extension->performShortcut("+");
+        QVERIFY(waitForWindowLine("^text X \\+$"));
         QCOMPARE(focusedElement(WindowApp), QStringList({"text", "", "X +"}));
-        QCOMPARE(focusedElement(QStringLiteral("nothing.desktop")), QStringList({"", "", ""}));
-        extension->setFocusedElementValue(QStringLiteral("Pavo"));
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^text Pavo$"))));
+        QCOMPARE(focusedElement("nothing.desktop"), QStringList({"", "", ""}));
+        extension->setFocusedElementValue("Pavo");
+        QVERIFY(waitForWindowLine("^text Pavo$"));
         for (const char* shortcut : {"", "ctrl+", "ctrl+nokey", "hyper+a"})
             QVERIFY2(fails(extension->performShortcut(QLatin1String(shortcut))), shortcut);
     }
@@ -235,10 +227,10 @@ private slots:
     void closingTheWindowIsReported()
     {
         QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
-        extension->appCommand(WindowApp, QStringLiteral("close"));
+        extension->appCommand(WindowApp, "close");
         QVERIFY(window.waitForFinished(10000));
-        QVERIFY(waitForChange(changes, QStringLiteral("runningApps")));
-        QVERIFY(!ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp));
+        QVERIFY(waitForChange(changes, "runningApps"));
+        QVERIFY(!windowAppRuns());
     }
 
     // Disabled, the extension leaves no object and no handler behind: a window that opens then is
@@ -247,22 +239,19 @@ private slots:
     {
         QVERIFY(shell.setExtensionEnabled(Uuid, false));
         QVERIFY(shell.waitForExtensionState(Uuid, 2));
-        QVERIFY(fails(extension->invokeString(QStringLiteral("version"))));
+        QVERIFY(fails(extension->invokeString("version")));
         QVERIFY(shell.sync());
         QSignalSpy changes(extension, &OrgOsmundaPavoExtensionInterface::dataChanged);
         startWindow();
-        QVERIFY(waitForWindowLine(QRegularExpression(QStringLiteral("^state"))));
+        QVERIFY(waitForWindowLine("^state"));
         QVERIFY(shell.sync());
         QCOMPARE(changes.count(), 0);
 
         QVERIFY(shell.setExtensionEnabled(Uuid, true));
         QVERIFY(shell.waitForExtensionState(Uuid, 1));
         // The shell may only now take the window for the application's.
-        if (!ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp)) {
-            QVERIFY(waitForChange(changes, QStringLiteral("runningApps")));
-            QVERIFY(ids(jsonArray(answer(extension->runningApps()))).contains(WindowApp));
-        }
-        extension->appCommand(WindowApp, QStringLiteral("close"));
+        QVERIFY(windowAppRuns() || (waitForChange(changes, "runningApps") && windowAppRuns()));
+        extension->appCommand(WindowApp, "close");
         QVERIFY(window.waitForFinished(10000));
     }
 
@@ -270,7 +259,7 @@ private slots:
     void cleanupTestCase()
     {
         const QString log = QString::fromUtf8(fileContent(shell.logFile()));
-        QVERIFY2(!log.contains(QLatin1String("pavo@osmunda.org/extension.js")), qPrintable(log));
+        QVERIFY2(!log.contains("pavo@osmunda.org/extension.js"), qPrintable(log));
     }
 };
 

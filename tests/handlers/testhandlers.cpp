@@ -277,9 +277,6 @@ private slots:
 
         QTest::newRow("ratio 2, device pixels")
             << 2.0 << QList<QSize>{{128, 128}, {64, 64}} << QList<QSize>{{64, 64}, {32, 32}} << QSize(64, 64);
-        // 64 / 1.5 = 42.7: truncated, not rounded.
-        QTest::newRow("ratio 1.5 truncates, then scales")
-            << 1.5 << QList<QSize>{{96, 96}, {63, 63}} << QList<QSize>{{64, 64}, {42, 42}} << QSize(64, 64);
         QTest::newRow("scaling keeps the aspect")
             << 2.0 << QList<QSize>{{128, 64}, {32, 16}} << QList<QSize>{{64, 64}, {32, 32}} << QSize(64, 32);
     }

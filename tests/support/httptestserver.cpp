@@ -34,29 +34,25 @@ QString keyFile(const QString& name, const QStringList& generate)
 {
     const QString path = keyFolder().filePath(name);
     if (!QFile::exists(path))
-        run(QStringLiteral("openssl"), generate + QStringList{QStringLiteral("-out"), path});
+        run("openssl", generate + QStringList{"-out", path});
     return path;
 }
 
 QString releaseKey()
 {
-    return keyFile(QStringLiteral("release.pem"),
-                   {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519")});
+    return keyFile("release.pem", {"genpkey", "-algorithm", "ed25519"});
 }
 
-QString signingTool()
-{
-    return QStringLiteral(PAVO_SOURCE_DIR "/tools/sign-release.sh");
-}
+const QString SigningTool = QStringLiteral(PAVO_SOURCE_DIR "/tools/sign-release.sh");
 
 } // namespace
 
 HttpTestServer::HttpTestServer(Scheme scheme, QObject* parent) : QObject(parent)
 {
     if (scheme == Scheme::Https) {
-        const QString key = keyFolder().filePath(QStringLiteral("server.key"));
+        const QString key = keyFolder().filePath("server.key");
         const QString certificate =
-            keyFile(QStringLiteral("server.pem"),
+            keyFile("server.pem",
                     {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
                      "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key});
         server.certificate = QSslCertificate::fromPath(certificate).value(0);
@@ -91,12 +87,12 @@ QByteArray HttpTestServer::releaseSignature(const QByteArray& content)
     QTemporaryFile file;
     if (!file.open() || file.write(content) != content.size() || !file.flush())
         qFatal("Cannot write a release to sign");
-    return run(QStringLiteral("bash"), {signingTool(), releaseKey(), file.fileName()});
+    return run("bash", {SigningTool, releaseKey(), file.fileName()});
 }
 
 QByteArray HttpTestServer::releasePublicKey()
 {
-    return run(QStringLiteral("bash"), {signingTool(), QStringLiteral("--public-key"), releaseKey()});
+    return run("bash", {SigningTool, "--public-key", releaseKey()});
 }
 
 void HttpTestServer::Listener::incomingConnection(qintptr descriptor)

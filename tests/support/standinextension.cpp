@@ -59,23 +59,28 @@ void StandInExtension::record(const QString& method, const QStringList& argument
         setDelayedReply(true);
 }
 
+QJsonValue StandInExtension::query(const QString& key)
+{
+    record(key);
+    return state.value(key);
+}
+
+void StandInExtension::set(const QString& method, const QString& key, int value)
+{
+    record(method, {QString::number(value)});
+    change(key, value);
+}
+
+QString StandInExtension::json(const QJsonArray& array)
+{
+    return QString::fromUtf8(QJsonDocument(array).toJson());
+}
+
 void StandInExtension::appCommand(const QString& id, const QString& command)
 {
     record(QStringLiteral("appCommand"), {id, command});
     if (command == QLatin1String("activate"))
         change(QStringLiteral("currentApp"), id);
-}
-
-qint16 StandInExtension::brightness()
-{
-    record(QStringLiteral("brightness"));
-    return qint16(state.value(QStringLiteral("brightness")).toInt());
-}
-
-QString StandInExtension::currentApp()
-{
-    record(QStringLiteral("currentApp"));
-    return state.value(QStringLiteral("currentApp")).toString();
 }
 
 QString StandInExtension::focusedElement(const QString& id, QString& name, QString& value)
@@ -85,17 +90,6 @@ QString StandInExtension::focusedElement(const QString& id, QString& name, QStri
     name = element.at(1).toString();
     value = element.at(2).toString();
     return element.at(0).toString();
-}
-
-QString StandInExtension::installedApps()
-{
-    record(QStringLiteral("installedApps"));
-    return QString::fromUtf8(QJsonDocument(state.value(QStringLiteral("installedApps")).toArray()).toJson());
-}
-
-void StandInExtension::invoke(const QString& methodName)
-{
-    record(QStringLiteral("invoke"), {methodName});
 }
 
 QString StandInExtension::invokeString(const QString& methodName)
@@ -108,35 +102,12 @@ QString StandInExtension::invokeString(const QString& methodName)
     return state.value(QStringLiteral("version")).toString();
 }
 
-void StandInExtension::performFocusedElement(const QString& id)
-{
-    record(QStringLiteral("performFocusedElement"), {id});
-}
-
-void StandInExtension::performShortcut(const QString& shortcut)
-{
-    record(QStringLiteral("performShortcut"), {shortcut});
-}
-
 QString StandInExtension::runningApps()
 {
-    record(QStringLiteral("runningApps"));
     QJsonArray running;
-    for (const QJsonValue& id : state.value(QStringLiteral("runningApps")).toArray())
+    for (const QJsonValue& id : query(QStringLiteral("runningApps")).toArray())
         running.append(QJsonObject{{QStringLiteral("id"), id}});
-    return QString::fromUtf8(QJsonDocument(running).toJson());
-}
-
-bool StandInExtension::screenLocked()
-{
-    record(QStringLiteral("screenLocked"));
-    return state.value(QStringLiteral("screenLocked")).toBool();
-}
-
-void StandInExtension::setBrightness(qint16 percent)
-{
-    record(QStringLiteral("setBrightness"), {QString::number(percent)});
-    change(QStringLiteral("brightness"), percent);
+    return json(running);
 }
 
 void StandInExtension::setFocusedElementValue(const QString& text)
@@ -145,34 +116,4 @@ void StandInExtension::setFocusedElementValue(const QString& text)
     QJsonArray element = state.value(QStringLiteral("focusedElement")).toArray();
     element.replace(2, text);
     change(QStringLiteral("focusedElement"), element);
-}
-
-void StandInExtension::setVolumeLevel(qint16 percent)
-{
-    record(QStringLiteral("setVolumeLevel"), {QString::number(percent)});
-    change(QStringLiteral("volumeLevel"), percent);
-}
-
-void StandInExtension::setVolumeMute(qint16 muted)
-{
-    record(QStringLiteral("setVolumeMute"), {QString::number(muted)});
-    change(QStringLiteral("volumeMute"), muted);
-}
-
-QStringList StandInExtension::unsupportedFeatures()
-{
-    record(QStringLiteral("unsupportedFeatures"));
-    return state.value(QStringLiteral("unsupportedFeatures")).toVariant().toStringList();
-}
-
-qint16 StandInExtension::volumeLevel()
-{
-    record(QStringLiteral("volumeLevel"));
-    return qint16(state.value(QStringLiteral("volumeLevel")).toInt());
-}
-
-qint16 StandInExtension::volumeMute()
-{
-    record(QStringLiteral("volumeMute"));
-    return qint16(state.value(QStringLiteral("volumeMute")).toInt());
 }

@@ -41,27 +41,31 @@ signals:
 
 public slots:
     Q_SCRIPTABLE void appCommand(const QString& id, const QString& command);
-    Q_SCRIPTABLE qint16 brightness();
-    Q_SCRIPTABLE QString currentApp();
+    Q_SCRIPTABLE qint16 brightness() { return qint16(query("brightness").toInt()); }
+    Q_SCRIPTABLE QString currentApp() { return query("currentApp").toString(); }
     Q_SCRIPTABLE QString focusedElement(const QString& id, QString& name, QString& value);
-    Q_SCRIPTABLE QString installedApps();
-    Q_SCRIPTABLE void invoke(const QString& methodName);
+    Q_SCRIPTABLE QString installedApps() { return json(query("installedApps").toArray()); }
+    Q_SCRIPTABLE void invoke(const QString& methodName) { record("invoke", {methodName}); }
     Q_SCRIPTABLE QString invokeString(const QString& methodName);
-    Q_SCRIPTABLE void performFocusedElement(const QString& id);
-    Q_SCRIPTABLE void performShortcut(const QString& shortcut);
+    Q_SCRIPTABLE void performFocusedElement(const QString& id) { record("performFocusedElement", {id}); }
+    Q_SCRIPTABLE void performShortcut(const QString& shortcut) { record("performShortcut", {shortcut}); }
     Q_SCRIPTABLE QString runningApps();
-    Q_SCRIPTABLE bool screenLocked();
-    Q_SCRIPTABLE void setBrightness(qint16 percent);
+    Q_SCRIPTABLE bool screenLocked() { return query("screenLocked").toBool(); }
+    Q_SCRIPTABLE void setBrightness(qint16 percent) { set("setBrightness", "brightness", percent); }
     Q_SCRIPTABLE void setFocusedElementValue(const QString& text);
-    Q_SCRIPTABLE void setVolumeLevel(qint16 percent);
-    Q_SCRIPTABLE void setVolumeMute(qint16 muted);
-    Q_SCRIPTABLE QStringList unsupportedFeatures();
-    Q_SCRIPTABLE qint16 volumeLevel();
-    Q_SCRIPTABLE qint16 volumeMute();
+    Q_SCRIPTABLE void setVolumeLevel(qint16 percent) { set("setVolumeLevel", "volumeLevel", percent); }
+    Q_SCRIPTABLE void setVolumeMute(qint16 muted) { set("setVolumeMute", "volumeMute", muted); }
+    Q_SCRIPTABLE QStringList unsupportedFeatures() { return query("unsupportedFeatures").toVariant().toStringList(); }
+    Q_SCRIPTABLE qint16 volumeLevel() { return qint16(query("volumeLevel").toInt()); }
+    Q_SCRIPTABLE qint16 volumeMute() { return qint16(query("volumeMute").toInt()); }
 
 private:
     void record(const QString& method, const QStringList& arguments = {});
+    // Records a query of the state of the same name and returns that state.
+    QJsonValue query(const QString& key);
+    void set(const QString& method, const QString& key, int value);
     void change(const QString& query, const QJsonValue& value);
+    static QString json(const QJsonArray& array);
 
     QJsonObject state;
 };
