@@ -40,8 +40,8 @@ bool run(const QString& program, const QStringList& arguments)
 QString elementText(const QByteArray& xml, const QString& name)
 {
     QXmlStreamReader reader(xml);
-    while (reader.readNextStartElement() || !reader.atEnd()) {
-        if (reader.isStartElement() && reader.name() == name)
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == name)
             return reader.readElementText();
     }
     return QString();
