@@ -47,8 +47,9 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$
   { cat "$work/apt.log" >&2; exit 1; }
 
 # In namespaces of their own: the test maps the vendor's host names to its loopback feed there only.
-# Ended well before the suite's own time limit, so that the purge above still runs.
-PAVO_PROGRAM=/usr/bin/pavo-server PAVO_RELEASE=$work/new PAVO_PRODUCT_URL=$(
+# Ended well before the suite's own time limit, so that the purge above still runs; a test function
+# that hangs shows where first.
+QTEST_FUNCTION_TIMEOUT=100000 PAVO_PROGRAM=/usr/bin/pavo-server PAVO_RELEASE=$work/new PAVO_PRODUCT_URL=$(
   sed -n 's/^PAVO_PRODUCT_URL:STRING=//p' "$build/CMakeCache.txt") \
   timeout -k 5 150 bash "$source/tests/support/with-avahi.sh" dbus-run-session -- "$test_program"
 
