@@ -10,6 +10,7 @@ packages=(
   libavahi-client-dev avahi-daemon avahi-utils
   dbus dbus-x11 xvfb xauth xdotool x11-apps x11-utils netpbm iproute2
   librsvg2-bin
+  dpkg-dev lintian desktop-file-utils appstream man-db xdg-utils
   locales
   clang-14 libclang-rt-14-dev
   gnome-shell xwayland gjs python3-gi gir1.2-gtk-3.0 pulseaudio

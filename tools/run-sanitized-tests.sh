@@ -25,7 +25,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/tools/lsan-suppressions.txt:print_suppressions=0
 
 # The first-run suite builds and runs its own copy of the tree, uninstrumented: here it would only
-# cost its minutes a second time.
-exclude=(-E 'firstrun')
-[ "${PAVO_SANITIZE_ALL:-0}" = 1 ] || exclude=(-E 'firstrun|zeroconf|discovery')
+# cost its minutes a second time. The package suite packs and installs what a user gets, which an
+# instrumented build is not.
+exclude=(-E 'firstrun|package')
+[ "${PAVO_SANITIZE_ALL:-0}" = 1 ] || exclude=(-E 'firstrun|package|zeroconf|discovery')
 ctest --test-dir "$build" --output-on-failure "${exclude[@]}"

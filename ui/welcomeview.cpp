@@ -10,6 +10,7 @@
 #include <QHostInfo>
 #include <QPushButton>
 #include <QSettings>
+#include <QSystemTrayIcon>
 
 namespace {
 const QString AppName = QStringLiteral("Pavo Server");
@@ -46,7 +47,8 @@ WelcomeView::WelcomeView()
 
 bool WelcomeView::dismissed()
 {
-    return QSettings().value(WelcomeKey, false).toBool();
+    // Without a tray icon the greeting is the only sign that the program runs at all.
+    return QSettings().value(WelcomeKey, false).toBool() && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 QLayout* WelcomeView::buildText(bool available)
@@ -66,8 +68,8 @@ QLayout* WelcomeView::buildText(bool available)
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(15);
-    if (available) {
-        auto* dontShow = new QCheckBox(QStringLiteral("Do not show this message again"));
+    if (available && QSystemTrayIcon::isSystemTrayAvailable()) {
+        auto* dontShow = new QCheckBox(tr("Do not show this message again"));
         connect(dontShow, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(WelcomeKey, on); });
         row->addWidget(dontShow);
     }
@@ -82,11 +84,19 @@ QString WelcomeView::bodyText(bool available) const
 {
     if (!available)
         return QStringLiteral("<p>") + tr("%1 installed a GNOME Shell extension.").arg(AppName) + QLatin1Char(' ') +
-               tr("To enable the extension please restart your computer or log out.");
+               tr("To enable the extension please restart your computer or log out.") + trayText();
     // The host name is the machine's own, but nothing keeps it free of markup.
     const QString host = QHostInfo::localHostName().toHtmlEscaped();
+    return tr("You can now connect your device to this %1 named <b>%2</b>.").arg(AppName, host) + trayText();
+}
+
+QString WelcomeView::trayText() const
+{
+    // GNOME Shell shows no tray icons until an extension of the desktop's own adds them.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return QStringLiteral("<p>") + tr("The top bar shows no tray icon for %1.").arg(AppName) + QLatin1Char(' ') +
+               tr("To get one, install the package gnome-shell-extension-appindicator, then log out and in again.");
     const QString tray = iconPath("tray", 16, palette().color(QPalette::Window));
-    return tr("You can now connect your device to this %1 named <b>%2</b>.").arg(AppName, host) +
-           QStringLiteral("<p><img src='") + tray + QStringLiteral("' style='vertical-align: bottom'>&nbsp; ") +
+    return QStringLiteral("<p><img src='") + tray + QStringLiteral("' style='vertical-align: bottom'>&nbsp; ") +
            tr("%1 lives as a tray icon on your menu bar.").arg(AppName) + QStringLiteral("<p>");
 }

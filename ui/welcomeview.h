@@ -10,10 +10,11 @@ class WelcomeView : public QDialog
 public:
     WelcomeView();
 
-    // Whether the user asked not to be greeted again.
+    // Whether the user asked not to be greeted again, and the tray icon is there to find the program by.
     static bool dismissed();
 
 private:
     QLayout* buildText(bool available);
     QString bodyText(bool available) const;
+    QString trayText() const;
 };

@@ -1,7 +1,6 @@
 #include "updater/signatureverifier.h"
 
-#include "http/vendor.h"
-
+#include <QCoreApplication>
 #include <QFile>
 
 #include <openssl/evp.h>
@@ -13,9 +12,22 @@ namespace {
 constexpr int keySize = 32;
 constexpr int signatureSize = 64;
 
+// Only root may write where an installed program reads it; the user's own build keeps it beside the
+// program, as writable as the program itself. Never from the environment or the user's home.
+QByteArray installedKey()
+{
+    for (const QString& path : {QStringLiteral("/usr/share/pavo-server/release-key"),
+                                QCoreApplication::applicationDirPath() + QStringLiteral("/release-key")}) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            return QByteArray::fromBase64(file.readAll().trimmed());
+    }
+    return {};
+}
+
 QByteArray& publicKey()
 {
-    static QByteArray key = QByteArray::fromBase64(PAVO_UPDATE_PUBLIC_KEY);
+    static QByteArray key = installedKey();
     return key;
 }
 

@@ -6,7 +6,7 @@
 namespace updater {
 
 // Whether a downloaded file is one the vendor released: an Ed25519 signature over the whole file,
-// checked against the public key the program was built with.
+// checked against the public key installed with the program.
 class SignatureVerifier
 {
 public:

@@ -49,20 +49,8 @@ const QString SigningTool = QStringLiteral(PAVO_SOURCE_DIR "/tools/sign-release.
 
 HttpTestServer::HttpTestServer(Scheme scheme, QObject* parent) : QObject(parent)
 {
-    if (scheme == Scheme::Https) {
-        const QString key = keyFolder().filePath("server.key");
-        const QString certificate =
-            keyFile("server.pem",
-                    {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
-                     "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key});
-        server.certificate = QSslCertificate::fromPath(certificate).value(0);
-        QFile keyData(key);
-        keyData.open(QIODevice::ReadOnly);
-        server.key = QSslKey(&keyData, QSsl::Ec);
-        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
-        trusting.addCaCertificate(server.certificate);
-        QSslConfiguration::setDefaultConfiguration(trusting);
-    }
+    if (scheme == Scheme::Https)
+        useCertificateFor(hostName, QStringLiteral("IP:") + hostName);
     connect(&server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = server.nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
@@ -76,10 +64,36 @@ HttpTestServer::HttpTestServer(Scheme scheme, QObject* parent) : QObject(parent)
         qWarning() << "Cannot listen:" << server.errorString();
 }
 
+HttpTestServer::HttpTestServer(const QString& hostName, quint16 port, QObject* parent)
+    : HttpTestServer(Scheme::Http, parent)
+{
+    this->hostName = hostName;
+    useCertificateFor(hostName, QStringLiteral("DNS:") + hostName);
+    server.close();
+    if (!server.listen(QHostAddress::LocalHost, port))
+        qWarning() << "Cannot listen:" << server.errorString();
+}
+
+void HttpTestServer::useCertificateFor(const QString& subject, const QString& alternativeName)
+{
+    const QString key = keyFolder().filePath(subject + QStringLiteral(".key"));
+    const QString certificate =
+        keyFile(subject + QStringLiteral(".pem"),
+                {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1",
+                 "-subj", "/CN=" + subject, "-addext", "subjectAltName=" + alternativeName, "-keyout", key});
+    server.certificate = QSslCertificate::fromPath(certificate).value(0);
+    QFile keyData(key);
+    keyData.open(QIODevice::ReadOnly);
+    server.key = QSslKey(&keyData, QSsl::Ec);
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.addCaCertificate(server.certificate);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+}
+
 QUrl HttpTestServer::url(const QString& pathAndQuery) const
 {
     const QString scheme = server.certificate.isNull() ? QStringLiteral("http") : QStringLiteral("https");
-    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(server.serverPort()).arg(pathAndQuery));
+    return QUrl(QStringLiteral("%1://%2:%3%4").arg(scheme, hostName).arg(server.serverPort()).arg(pathAndQuery));
 }
 
 QByteArray HttpTestServer::releaseSignature(const QByteArray& content)

@@ -55,6 +55,10 @@ public:
     }
 
     explicit HttpTestServer(Scheme scheme = Scheme::Http, QObject* parent = nullptr);
+    // Over https for a host name that the test maps to 127.0.0.1, on the given port (443: as the
+    // program's built-in addresses reach it).
+    HttpTestServer(const QString& hostName, quint16 port, QObject* parent = nullptr);
+    QSslCertificate certificate() const { return server.certificate; }
 
     // Releases as the vendor signs them: the base64 Ed25519 signature of the bytes by a key pair
     // made for this process with tools/sign-release.sh, and that pair's public key.
@@ -73,6 +77,9 @@ private:
     bool takeRequest(QByteArray& buffer, Request& request);
     void send(QTcpSocket* socket, const Request& request, const Response& response);
 
+    void useCertificateFor(const QString& subject, const QString& alternativeName);
+
+    QString hostName = QStringLiteral("127.0.0.1");
     QHash<QTcpSocket*, QByteArray> buffers;
     QHash<QByteArray, Response> standing;
     QHash<QByteArray, QQueue<Response>> queued;
