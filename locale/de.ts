@@ -45,6 +45,14 @@
         <source>Forget</source>
         <translation>Vergessen</translation>
     </message>
+    <message>
+        <source>Allow older clients</source>
+        <translation>Ältere Clients zulassen</translation>
+    </message>
+    <message>
+        <source>Older clients pair without a verification code, and anyone on the same network can read what they send. Turn this off once every device uses a newer client.</source>
+        <translation>Ältere Clients koppeln sich ohne Bestätigungscode, und jeder im selben Netzwerk kann mitlesen, was sie senden. Schalten Sie dies aus, sobald jedes Gerät einen neueren Client verwendet.</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -86,6 +94,10 @@
     <message>
         <source>Device ID: %1</source>
         <translation>Geräte-ID: %1</translation>
+    </message>
+    <message>
+        <source>Authorize only if the device shows the same code:</source>
+        <translation>Nur zulassen, wenn das Gerät denselben Code anzeigt:</translation>
     </message>
 </context>
 <context>
@@ -176,6 +188,22 @@
     <message>
         <source>%1 lives as a tray icon on your menu bar.</source>
         <translation>%1 finden Sie als Symbol in Ihrer Menüleiste.</translation>
+    </message>
+    <message>
+        <source>Do not show this message again</source>
+        <translation>Diese Meldung nicht mehr anzeigen</translation>
+    </message>
+    <message>
+        <source>A newer client shows a code when it pairs: authorize it only if this computer shows the same code.</source>
+        <translation>Ein neuerer Client zeigt beim Koppeln einen Code an: Lassen Sie ihn nur zu, wenn dieser Computer denselben Code anzeigt.</translation>
+    </message>
+    <message>
+        <source>The top bar shows no tray icon for %1.</source>
+        <translation>Die obere Leiste zeigt kein Statussymbol für %1.</translation>
+    </message>
+    <message>
+        <source>To get one, install the package gnome-shell-extension-appindicator, then log out and in again.</source>
+        <translation>Installieren Sie dazu das Paket gnome-shell-extension-appindicator und melden Sie sich ab und wieder an.</translation>
     </message>
 </context>
 <context>

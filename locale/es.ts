@@ -45,6 +45,14 @@
         <source>Forget</source>
         <translation>Olvidar</translation>
     </message>
+    <message>
+        <source>Allow older clients</source>
+        <translation>Permitir clientes antiguos</translation>
+    </message>
+    <message>
+        <source>Older clients pair without a verification code, and anyone on the same network can read what they send. Turn this off once every device uses a newer client.</source>
+        <translation>Los clientes antiguos se emparejan sin código de verificación y cualquiera en la misma red puede leer lo que envían. Desactive esta opción cuando todos los dispositivos usen un cliente más reciente.</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -86,6 +94,10 @@
     <message>
         <source>Device ID: %1</source>
         <translation>ID del dispositivo: %1</translation>
+    </message>
+    <message>
+        <source>Authorize only if the device shows the same code:</source>
+        <translation>Autorice solo si el dispositivo muestra el mismo código:</translation>
     </message>
 </context>
 <context>
@@ -176,6 +188,22 @@
     <message>
         <source>%1 lives as a tray icon on your menu bar.</source>
         <translation>%1 se encuentra como icono en la barra de menús.</translation>
+    </message>
+    <message>
+        <source>Do not show this message again</source>
+        <translation>No volver a mostrar este mensaje</translation>
+    </message>
+    <message>
+        <source>A newer client shows a code when it pairs: authorize it only if this computer shows the same code.</source>
+        <translation>Un cliente más reciente muestra un código al emparejarse: autorícelo solo si este equipo muestra el mismo código.</translation>
+    </message>
+    <message>
+        <source>The top bar shows no tray icon for %1.</source>
+        <translation>La barra superior no muestra ningún icono de bandeja para %1.</translation>
+    </message>
+    <message>
+        <source>To get one, install the package gnome-shell-extension-appindicator, then log out and in again.</source>
+        <translation>Para obtenerlo, instale el paquete gnome-shell-extension-appindicator y luego cierre la sesión y vuelva a iniciarla.</translation>
     </message>
 </context>
 <context>

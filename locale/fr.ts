@@ -45,6 +45,14 @@
         <source>Forget</source>
         <translation>Oublier</translation>
     </message>
+    <message>
+        <source>Allow older clients</source>
+        <translation>Autoriser les anciens clients</translation>
+    </message>
+    <message>
+        <source>Older clients pair without a verification code, and anyone on the same network can read what they send. Turn this off once every device uses a newer client.</source>
+        <translation>Les anciens clients s’associent sans code de vérification, et toute personne sur le même réseau peut lire ce qu’ils envoient. Désactivez cette option dès que chaque appareil utilise un client plus récent.</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -86,6 +94,10 @@
     <message>
         <source>Device ID: %1</source>
         <translation>Identifiant de l’appareil : %1</translation>
+    </message>
+    <message>
+        <source>Authorize only if the device shows the same code:</source>
+        <translation>N’autorisez que si l’appareil affiche le même code :</translation>
     </message>
 </context>
 <context>
@@ -176,6 +188,22 @@
     <message>
         <source>%1 lives as a tray icon on your menu bar.</source>
         <translation>%1 se trouve sous forme d&apos;icône dans votre barre de menus.</translation>
+    </message>
+    <message>
+        <source>Do not show this message again</source>
+        <translation>Ne plus afficher ce message</translation>
+    </message>
+    <message>
+        <source>A newer client shows a code when it pairs: authorize it only if this computer shows the same code.</source>
+        <translation>Un client plus récent affiche un code lors de l’association : ne l’autorisez que si cet ordinateur affiche le même code.</translation>
+    </message>
+    <message>
+        <source>The top bar shows no tray icon for %1.</source>
+        <translation>La barre supérieure n’affiche aucune icône de notification pour %1.</translation>
+    </message>
+    <message>
+        <source>To get one, install the package gnome-shell-extension-appindicator, then log out and in again.</source>
+        <translation>Pour en obtenir une, installez le paquet gnome-shell-extension-appindicator, puis déconnectez-vous et reconnectez-vous.</translation>
     </message>
 </context>
 <context>

@@ -45,6 +45,14 @@
         <source>Forget</source>
         <translation>Dimentica</translation>
     </message>
+    <message>
+        <source>Allow older clients</source>
+        <translation>Consenti i client meno recenti</translation>
+    </message>
+    <message>
+        <source>Older clients pair without a verification code, and anyone on the same network can read what they send. Turn this off once every device uses a newer client.</source>
+        <translation>I client meno recenti si associano senza codice di verifica e chiunque sulla stessa rete può leggere ciò che inviano. Disattiva questa opzione quando ogni dispositivo usa un client più recente.</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -86,6 +94,10 @@
     <message>
         <source>Device ID: %1</source>
         <translation>ID dispositivo: %1</translation>
+    </message>
+    <message>
+        <source>Authorize only if the device shows the same code:</source>
+        <translation>Autorizza solo se il dispositivo mostra lo stesso codice:</translation>
     </message>
 </context>
 <context>
@@ -176,6 +188,22 @@
     <message>
         <source>%1 lives as a tray icon on your menu bar.</source>
         <translation>%1 si trova come icona nella barra dei menu.</translation>
+    </message>
+    <message>
+        <source>Do not show this message again</source>
+        <translation>Non mostrare più questo messaggio</translation>
+    </message>
+    <message>
+        <source>A newer client shows a code when it pairs: authorize it only if this computer shows the same code.</source>
+        <translation>Un client più recente mostra un codice durante l’associazione: autorizzalo solo se questo computer mostra lo stesso codice.</translation>
+    </message>
+    <message>
+        <source>The top bar shows no tray icon for %1.</source>
+        <translation>La barra superiore non mostra alcuna icona di notifica per %1.</translation>
+    </message>
+    <message>
+        <source>To get one, install the package gnome-shell-extension-appindicator, then log out and in again.</source>
+        <translation>Per ottenerla, installa il pacchetto gnome-shell-extension-appindicator, poi esci e accedi di nuovo.</translation>
     </message>
 </context>
 <context>

@@ -44,6 +44,14 @@
         <source>Forget</source>
         <translation>登録解除</translation>
     </message>
+    <message>
+        <source>Allow older clients</source>
+        <translation>古いクライアントを許可する</translation>
+    </message>
+    <message>
+        <source>Older clients pair without a verification code, and anyone on the same network can read what they send. Turn this off once every device uses a newer client.</source>
+        <translation>古いクライアントは確認コードなしでペアリングされ、同じネットワーク上の誰でも送信内容を読み取れます。すべてのデバイスが新しいクライアントを使うようになったら、これをオフにしてください。</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -84,6 +92,10 @@
     <message>
         <source>Device ID: %1</source>
         <translation>デバイス ID: %1</translation>
+    </message>
+    <message>
+        <source>Authorize only if the device shows the same code:</source>
+        <translation>デバイスに同じコードが表示されている場合のみ許可してください:</translation>
     </message>
 </context>
 <context>
@@ -174,6 +186,22 @@
     <message>
         <source>%1 lives as a tray icon on your menu bar.</source>
         <translation>%1 はメニューバーのアイコンとして常駐します。</translation>
+    </message>
+    <message>
+        <source>Do not show this message again</source>
+        <translation>今後このメッセージを表示しない</translation>
+    </message>
+    <message>
+        <source>A newer client shows a code when it pairs: authorize it only if this computer shows the same code.</source>
+        <translation>新しいクライアントはペアリング時にコードを表示します。このコンピューターに同じコードが表示されている場合のみ許可してください。</translation>
+    </message>
+    <message>
+        <source>The top bar shows no tray icon for %1.</source>
+        <translation>トップバーに %1 のトレイアイコンが表示されていません。</translation>
+    </message>
+    <message>
+        <source>To get one, install the package gnome-shell-extension-appindicator, then log out and in again.</source>
+        <translation>表示するには、gnome-shell-extension-appindicator パッケージをインストールし、ログアウトしてから再度ログインしてください。</translation>
     </message>
 </context>
 <context>

@@ -45,6 +45,14 @@
         <source>Forget</source>
         <translation>Esquecer</translation>
     </message>
+    <message>
+        <source>Allow older clients</source>
+        <translation>Permitir clientes antigos</translation>
+    </message>
+    <message>
+        <source>Older clients pair without a verification code, and anyone on the same network can read what they send. Turn this off once every device uses a newer client.</source>
+        <translation>Clientes antigos são pareados sem código de verificação, e qualquer pessoa na mesma rede pode ler o que eles enviam. Desative esta opção quando todos os dispositivos usarem um cliente mais recente.</translation>
+    </message>
 </context>
 <context>
     <name>UI</name>
@@ -86,6 +94,10 @@
     <message>
         <source>Device ID: %1</source>
         <translation>ID do dispositivo: %1</translation>
+    </message>
+    <message>
+        <source>Authorize only if the device shows the same code:</source>
+        <translation>Autorize somente se o dispositivo mostrar o mesmo código:</translation>
     </message>
 </context>
 <context>
@@ -176,6 +188,22 @@
     <message>
         <source>%1 lives as a tray icon on your menu bar.</source>
         <translation>O %1 fica como um ícone na sua barra de menus.</translation>
+    </message>
+    <message>
+        <source>Do not show this message again</source>
+        <translation>Não mostrar esta mensagem novamente</translation>
+    </message>
+    <message>
+        <source>A newer client shows a code when it pairs: authorize it only if this computer shows the same code.</source>
+        <translation>Um cliente mais recente mostra um código ao parear: autorize-o somente se este computador mostrar o mesmo código.</translation>
+    </message>
+    <message>
+        <source>The top bar shows no tray icon for %1.</source>
+        <translation>A barra superior não mostra nenhum ícone de bandeja para %1.</translation>
+    </message>
+    <message>
+        <source>To get one, install the package gnome-shell-extension-appindicator, then log out and in again.</source>
+        <translation>Para obter um, instale o pacote gnome-shell-extension-appindicator e depois saia e entre novamente na sessão.</translation>
     </message>
 </context>
 <context>

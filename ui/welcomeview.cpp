@@ -87,7 +87,9 @@ QString WelcomeView::bodyText(bool available) const
                tr("To enable the extension please restart your computer or log out.") + trayText();
     // The host name is the machine's own, but nothing keeps it free of markup.
     const QString host = QHostInfo::localHostName().toHtmlEscaped();
-    return tr("You can now connect your device to this %1 named <b>%2</b>.").arg(AppName, host) + trayText();
+    return tr("You can now connect your device to this %1 named <b>%2</b>.").arg(AppName, host) + QLatin1Char(' ') +
+           tr("A newer client shows a code when it pairs: authorize it only if this computer shows the same code.") +
+           trayText();
 }
 
 QString WelcomeView::trayText() const
