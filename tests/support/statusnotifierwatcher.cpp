@@ -47,7 +47,8 @@ void walkMenu(const QString& owner, Visitor visit)
     auto call =
         QDBusMessage::createMethodCall(owner, QStringLiteral("/MenuBar"), MenuInterface, QStringLiteral("GetLayout"));
     call << 0 << -1 << QStringList();
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+    // The program may be asking this very watcher something at the time: keep answering it.
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui);
     if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() >= 2)
         walkLayout(reply.arguments().at(1).value<QDBusArgument>(), visit);
 }
@@ -83,7 +84,7 @@ bool StatusNotifierWatcher::clickMenuEntry(const QString& owner, const QString& 
         QDBusMessage::createMethodCall(owner, QStringLiteral("/MenuBar"), MenuInterface, QStringLiteral("Event"));
     event << id << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0))
           << uint(QDateTime::currentSecsSinceEpoch());
-    return QDBusConnection::sessionBus().call(event).type() == QDBusMessage::ReplyMessage;
+    return QDBusConnection::sessionBus().call(event, QDBus::BlockWithGui).type() == QDBusMessage::ReplyMessage;
 }
 
 QStringList StatusNotifierWatcher::menuLabels(const QString& owner) const
