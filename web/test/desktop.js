@@ -2,25 +2,21 @@
 // interface that records what the device sends and delivers what a test makes the server say.
 import {readFileSync} from 'node:fs';
 
+import {randomBytes} from '../src/crypto.js';
+import {RemoteConnection} from '../src/protocol.js';
+
 export const vectors = JSON.parse(readFileSync(new URL('../../docs/protocol2-vectors.json', import.meta.url)));
 
 export function hex(text) {
     return Uint8Array.from(Buffer.from(text, 'hex'));
 }
 
-// Built here independently of the module under test: 32-bit length, JSON, attachments.
-export function serverFrame(message, attachments = []) {
+// Built here apart from the module under test: 32-bit length, then the JSON.
+export function serverFrame(message) {
     const json = Buffer.from(typeof message === 'string' ? message : JSON.stringify(message));
-    const parts = [int32(json.length), json];
-    for (const {kind, bytes} of attachments)
-        parts.push(Buffer.of(kind), int32(bytes.length), Buffer.from(bytes));
-    return Uint8Array.from(Buffer.concat(parts));
-}
-
-function int32(value) {
-    const bytes = Buffer.alloc(4);
-    bytes.writeInt32BE(value);
-    return bytes;
+    const length = Buffer.alloc(4);
+    length.writeInt32BE(json.length);
+    return Uint8Array.from(Buffer.concat([length, json]));
 }
 
 export class ScriptedSocket {
@@ -51,19 +47,9 @@ export class ScriptedSocket {
     }
 }
 
-// Records every event a connection emits, in order, as [type, event].
-export function recordEvents(connection) {
-    const events = [];
-    for (const type of ['waiting', 'admitted', 'refused', 'secretrejected', 'message', 'closed'])
-        connection.addEventListener(type, (event) => events.push([type, event]));
-    return events;
-}
-
-// A connection to the scripted desktop as the vectors' device; random hands out the given byte
-// strings in turn, then fresh ones.
-export async function connectDevice({secret = null, random = []} = {}) {
-    const {RemoteConnection} = await import('../src/protocol.js');
-    const {randomBytes} = await import('../src/crypto.js');
+// A connection to the scripted desktop as the vectors' device, with its events in order as
+// [type, event]; random hands out the given byte strings in turn, then fresh ones.
+export function connectDevice({secret = null, random = []} = {}) {
     let socket;
     const connection = new RemoteConnection({
         serverUrl: 'ws://127.0.0.1:52549/',
@@ -72,7 +58,9 @@ export async function connectDevice({secret = null, random = []} = {}) {
         openSocket: (url) => (socket = new ScriptedSocket(url)),
         random: (length) => (random.length ? hex(random.shift()) : randomBytes(length)),
     });
-    const events = recordEvents(connection);
+    const events = [];
+    for (const type of ['waiting', 'admitted', 'refused', 'secretrejected', 'message', 'closed'])
+        connection.addEventListener(type, (event) => events.push([type, event]));
     connection.connect();
     return {connection, socket, events};
 }

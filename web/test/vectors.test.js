@@ -5,7 +5,7 @@ import {test} from 'node:test';
 import {toHex} from '../src/bytes.js';
 import {hkdf, sha256, x25519PublicKey, x25519SharedSecret} from '../src/crypto.js';
 import {pairingCode, pairingSecret, proof, sessionKeys, transcriptHash} from '../src/derivation.js';
-import {parseServerFrame, SealedDirection} from '../src/frames.js';
+import {SealedDirection} from '../src/frames.js';
 
 import {connectDevice, hex, serverFrame, vectors} from './desktop.js';
 
@@ -39,7 +39,7 @@ test('session keys and proofs', () => {
     assert.equal(toHex(proof('server', pairing.secret, ...nonces, deviceId)), reconnection.serverProof);
 });
 
-test('sealed frames, and the server frames inside them', () => {
+test('sealed frames', () => {
     const key = (frame) => hex(reconnection[`${frame.direction}Key`]);
     const openers = Object.fromEntries(frames.map((frame) => [frame.direction, new SealedDirection(key(frame))]));
     for (const frame of frames) {
@@ -49,18 +49,10 @@ test('sealed frames, and the server frames inside them', () => {
         sealer.counter = BigInt(frame.counter);
         assert.equal(toHex(sealer.seal(hex(frame.plain))), frame.sealed);
     }
-    const verdict = parseServerFrame(hex(frames[0].plain));
-    assert.deepEqual(verdict, {json: {_: 'au', h: reconnection.serverProof, v: true}, attachments: []});
-    const icon = parseServerFrame(hex(frames[2].plain));
-    assert.deepEqual(icon.json, {_: 'ai', i: 'org.gnome.Nautilus', s: 48});
-    assert.deepEqual(icon.attachments.map(({kind, bytes}) => [kind, Buffer.from(bytes).subarray(0, 8).toString('hex')]),
-                     [
-                         [1, '89504e470d0a1a0a'],
-                     ]);
 });
 
-test('a device pairs and reconnects exactly as the vectors do', async () => {
-    const pairingRun = await connectDevice({random: [pairing.clientPrivateKey]});
+test('a device pairs and reconnects exactly as the vectors do', () => {
+    const pairingRun = connectDevice({random: [pairing.clientPrivateKey]});
     assert.match(pairingRun.socket.url, /\?i=Ger%C3%A4t-7%20\(phone\)&v=2$/);
     pairingRun.socket.deliver(serverFrame({_: 'au', pc: pairing.commitment}));
     assert.deepEqual(pairingRun.socket.sentJson(), {_: 'au', pk: pairing.clientPublicKey});
@@ -74,8 +66,7 @@ test('a device pairs and reconnects exactly as the vectors do', async () => {
         [['waiting', undefined, undefined], ['admitted', pairing.secret, true]],
     );
 
-    const {connection, socket, events} =
-        await connectDevice({secret: pairing.secret, random: [reconnection.clientNonce]});
+    const {connection, socket, events} = connectDevice({secret: pairing.secret, random: [reconnection.clientNonce]});
     socket.deliver(serverFrame({_: 'au', no: reconnection.serverNonce}));
     assert.deepEqual(socket.sentJson(), {_: 'au', no: reconnection.clientNonce, h: reconnection.clientProof});
     socket.deliver(hex(frames[0].sealed));
@@ -83,5 +74,8 @@ test('a device pairs and reconnects exactly as the vectors do', async () => {
     assert.equal(toHex(socket.sent.at(-1)), frames[1].sealed);
     socket.deliver(hex(frames[2].sealed));
     assert.deepEqual(events.map(([type]) => type), ['admitted', 'message']);
-    assert.deepEqual(events[1][1].attachments[0].bytes, hex(frames[2].plain).subarray(4 + 0x2a + 5));
+    const iconFrame = Buffer.from(frames[2].plain, 'hex');
+    const png = iconFrame.subarray(4 + iconFrame.readInt32BE(0) + 5);
+    assert.deepEqual(events[1][1].json, {_: 'ai', i: 'org.gnome.Nautilus', s: 48});
+    assert.deepEqual(events[1][1].attachments, [{kind: 1, bytes: Uint8Array.from(png)}]);
 });
