@@ -2,8 +2,6 @@
 import {fromUtf8} from './bytes.js';
 import {open as openSealed, seal as sealPlain} from './crypto.js';
 
-export const ATTACHMENT_PNG = 1;
-
 const LAST_COUNTER = (1n << 64n) - 1n;
 
 // One direction of a sealed connection: the nonce is the number of frames handled before.

@@ -16,8 +16,6 @@ import {equalInConstantTime, randomBytes, sha256, x25519PublicKey, x25519SharedS
 import {pairingCode, pairingSecret, proof, sessionKeys, transcriptHash} from './derivation.js';
 import {parseServerFrame, SealedDirection} from './frames.js';
 
-export {ATTACHMENT_PNG} from './frames.js';
-
 const NORMAL_CLOSURE = 1000;
 
 export function connectionUrl(serverUrl, deviceId) {
