@@ -14,6 +14,7 @@ packages=(
   locales
   clang-14 libclang-rt-14-dev
   gnome-shell xwayland gjs python3-gi gir1.2-gtk-3.0 pulseaudio
+  nodejs
 )
 
 # The listing benchmark compares with ls under a language's collation.
@@ -30,6 +31,8 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# Some nodejs builds carry npm inside; Debian's own ships it apart.
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   "${as_root[@]}" apt-get update -qq

@@ -1,0 +1,10 @@
+#!/bin/sh
+# Installs the locked packages when they are missing or the lock changed, then runs the unit tests.
+set -e
+cd "$(dirname "$0")/.."
+stamp=node_modules/.installed-package-lock.json
+if ! cmp -s package-lock.json "$stamp"; then
+  npm ci --prefer-offline --no-audit --no-fund
+  cp package-lock.json "$stamp"
+fi
+exec node --test test/*.test.js
