@@ -118,7 +118,8 @@ private slots:
         QCOMPARE(answer.contains("\r\nAllow: GET, HEAD\r\n"), status.startsWith("405"));
     }
 
-    // The WebSocket side reads the head again itself: it must come whole, however it arrived.
+    // The WebSocket side reads the head again itself: it must come whole, however it arrived, and
+    // judge it itself.
     void upgradeIsHandedOnUnread()
     {
         QTcpServer listener;
@@ -132,7 +133,8 @@ private slots:
         QSignalSpy handedOn(&sorter, &ConnectionSorter::webSocketRequested);
         QSignalSpy arrived(socket, &QTcpSocket::readyRead);
 
-        const QByteArray head = "GET /?i=x HTTP/1.1\r\nHost: pc:1\r\nUpgrade: WebSocket\r\n"
+        // Clients have always been free to send their id's bytes raw.
+        const QByteArray head = "GET /?i=d\xc3\xa9vice HTTP/1.1\r\nHost: pc:1\r\nUpgrade: WebSocket\r\n"
                                 "Connection: keep-alive, Upgrade\r\nSec-WebSocket-Version: 13\r\n\r\n";
         peer.socket.write(head.left(40));
         QVERIFY(arrived.wait());
