@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QNetworkInterface>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QWebSocket>
@@ -81,9 +82,13 @@ QString localHostName()
 }
 } // namespace
 
-Server::Server(QObject* parent) : QObject(parent)
+Server::Server(QObject* parent)
+    : QObject(parent),
+      webSockets(new QWebSocketServer(QCoreApplication::applicationName(), QWebSocketServer::NonSecureMode, this))
 {
     qRegisterMetaType<QList<QSslError>>();
+    connect(&sorter, &ConnectionSorter::webSocketRequested, webSockets, &QWebSocketServer::handleConnection);
+    connect(webSockets, &QWebSocketServer::newConnection, this, &Server::onNewConnection);
     connect(&zeroConf, &QZeroConf::error, this, &Server::onZeroConfError);
     connect(&zeroConf, &QZeroConf::servicePublished, this, &Server::onZeroConfServicePublished);
     zeroConf.addTxtRecord(QStringLiteral("os"), QStringLiteral("linux"));
@@ -122,22 +127,27 @@ void Server::startListening()
         port = quint16(randomInt(FirstDynamicPort, 65535));
 
     if (listener) {
-        listener->disconnect(this); // our own close is not a reason to listen again
+        listener->disconnect(this);
         listener->close();
         listener->deleteLater();
     }
-    listener = new QWebSocketServer(QCoreApplication::applicationName(), QWebSocketServer::NonSecureMode);
+    listener = new QTcpServer;
     if (!listener->listen(QHostAddress::Any, port)) {
         settings.remove(LastUsedPortKey);
         syncPrivately(settings);
         QTimer::singleShot(ListenRetryMs, Qt::PreciseTimer, this, &Server::startListening);
         return;
     }
-    connect(listener, &QWebSocketServer::newConnection, this, &Server::onNewConnection);
-    connect(listener, &QWebSocketServer::closed, this, &Server::onServerClosed);
+    connect(listener, &QTcpServer::newConnection, this, &Server::acceptConnections);
     settings.setValue(LastUsedPortKey, port);
     syncPrivately(settings);
     publishService();
+}
+
+void Server::acceptConnections()
+{
+    while (QTcpSocket* socket = listener->nextPendingConnection())
+        sorter.sort(socket);
 }
 
 void Server::publishService()
@@ -185,11 +195,6 @@ void Server::onApplicationStateChanged(Qt::ApplicationState state)
     }
 }
 
-void Server::onServerClosed()
-{
-    startListening();
-}
-
 void Server::onSslErrors(const QList<QSslError>& errors)
 {
     qWarning() << "void Server::onSslErrors(const QList<QSslError>&)" << errors;
@@ -197,7 +202,7 @@ void Server::onSslErrors(const QList<QSslError>& errors)
 
 void Server::onNewConnection()
 {
-    QWebSocket* connection = listener->nextPendingConnection();
+    QWebSocket* connection = webSockets->nextPendingConnection();
     if (!connection)
         return;
     // Connections outlive a recreated listening socket, so they belong to us.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/authorizeddevices.h"
+#include "server/connectionsorter.h"
 #include "server/qzeroconf.h"
 #include "server/refusalbackoff.h"
 #include "server/securesession.h"
@@ -20,11 +21,13 @@
 #include <unordered_map>
 
 class MessageHandler;
+class QTcpServer;
 class QWebSocket;
 class QWebSocketServer;
 
 // Owns the listening socket, every client connection and the method table. Requests travel
-// socket -> decrypt -> parse -> gate -> handler; replies go out through sendJson.
+// socket -> decrypt -> parse -> gate -> handler; replies go out through sendJson. The same port
+// serves the browser remote's files to plain HTTP requests.
 class Server : public QObject
 {
     Q_OBJECT
@@ -71,6 +74,8 @@ public:
     void setChallengeTimeout(int milliseconds) { challengeTimeout = milliseconds; }
     // How long the user has to decide before the waiting device counts as refused.
     void setPromptTimeout(int milliseconds) { promptTimeout = milliseconds; }
+    // How long a new connection may take to send its request head.
+    void setRequestHeadTimeout(int milliseconds) { sorter.setHeadTimeout(milliseconds); }
     void setClock(RefusalBackoff::Clock clock) { refusals.setClock(std::move(clock)); }
     // Protocol 1 clients: on by default, as every client that exists speaks it.
     static bool allowsOlderClients();
@@ -103,7 +108,6 @@ signals:
 public slots:
     void onSslErrors(const QList<QSslError>& errors);
     void onNewConnection();
-    void onServerClosed();
     void onBinaryMessageReceived(const QByteArray& message);
     void socketDisconnected();
     void onZeroConfError(QZeroConf::error_t error);
@@ -116,6 +120,7 @@ public slots:
 
 private:
     void startListening();
+    void acceptConnections();
     void requestAuthorization(const QString& id, QWebSocket* connection);
     void askUser(QWebSocket* connection, const QString& code);
     void challenge(const QString& id, QWebSocket* connection);
@@ -136,7 +141,10 @@ private:
     QZeroConf zeroConf;
     int nameCollisions = 0;
     bool networkUsable = false;
-    QWebSocketServer* listener = nullptr;
+    QTcpServer* listener = nullptr;
+    ConnectionSorter sorter;
+    // Never listens: it takes the upgrade requests the sorter hands on.
+    QWebSocketServer* webSockets;
     QList<QWebSocket*> connectionList;
     QList<QWebSocket*> clientList;
     SessionCipher cipher;

@@ -20,7 +20,7 @@ build=${PAVO_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${PAVO_FUZZ_SECONDS:-}
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
-  targets=(plain-message encrypted-message secure-message connection-url session-decrypt appcast simple-feed command-document shell-reply)
+  targets=(plain-message encrypted-message secure-message connection-url request-head session-decrypt appcast simple-feed command-document shell-reply)
 
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAVO_FUZZ=ON >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]/#/fuzz-}"

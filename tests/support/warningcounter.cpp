@@ -4,7 +4,8 @@ namespace {
 WarningCounter* active = nullptr;
 }
 
-WarningCounter::WarningCounter(const QString& pattern) : pattern(pattern), previous(qInstallMessageHandler(handle))
+WarningCounter::WarningCounter(const QString& pattern)
+    : pattern(pattern), outer(active), previous(qInstallMessageHandler(handle))
 {
     active = this;
 }
@@ -12,12 +13,18 @@ WarningCounter::WarningCounter(const QString& pattern) : pattern(pattern), previ
 WarningCounter::~WarningCounter()
 {
     qInstallMessageHandler(previous);
-    active = nullptr;
+    active = outer;
 }
 
 void WarningCounter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (active->pattern.match(message).hasMatch())
-        ++active->matches;
-    active->previous(type, context, message);
+    // Counters nest: every one counts, and only the outermost passes the message on.
+    WarningCounter* counter = active;
+    for (;; counter = counter->outer) {
+        if (counter->pattern.match(message).hasMatch())
+            ++counter->matches;
+        if (!counter->outer)
+            break;
+    }
+    counter->previous(type, context, message);
 }

@@ -4,7 +4,8 @@
 #include <QtGlobal>
 
 // Counts the log messages that match a pattern while it lives, so that a test can tell that
-// something was logged exactly once, or not at all. Messages still reach the test log.
+// something was logged exactly once, or not at all. Messages still reach the test log. Counters
+// may nest, each living shorter than the one before.
 class WarningCounter
 {
 public:
@@ -17,5 +18,6 @@ private:
 
     QRegularExpression pattern;
     int matches = 0;
+    WarningCounter* outer;
     QtMessageHandler previous;
 };
