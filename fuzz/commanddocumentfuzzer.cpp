@@ -34,7 +34,7 @@ void serve(const QString& path, const QByteArray& body)
 class Harness
 {
 public:
-    Harness() : messages(false)
+    Harness() : messages(MessageHarness::Plain)
     {
         auto* platform = static_cast<TestPlatform*>(Core::instance()->platform());
         app = platform->addApp(QStringLiteral("org.example.Browser"), QStringLiteral("Browser"), true);
@@ -47,6 +47,7 @@ public:
         app->parseCommands(reply);
         const QJsonObject request{{Key::Method, Method::Commands}, {Key::Id, app->id()}};
         messages.deliver(MessageHarness::Admitted, QJsonDocument(request).toJson(QJsonDocument::Compact), false);
+        messages.recover();
     }
 
     void loadWebsites(const QByteArray& bytes)
