@@ -52,35 +52,28 @@ export class FilesScreen {
                 element('button', {className: 'file-open'},
                         [icon, element('span', {className: 'file-name', text: file.n})]),
             ]);
+        const path = joinPath(this.path, file.n);
+        // Every folder looks alike: the first one's icon stands for all.
+        if (directory && !this.typeIcons.has(FolderKey))
+            this.folderIconPath = path;
         if (directory)
-            this.askFolderIcon(joinPath(this.path, file.n), icon);
+            this.askIcon(FolderKey, icon, {_: 'fi', p: path, s: this.iconSize});
         else
-            this.askTypeIcon(suffix, icon);
+            this.askIcon(suffix, icon, {_: 'fi', p: '', t: suffix, s: this.iconSize});
         if (!directory && ImageSuffixes.has(suffix))
-            this.askPreview(joinPath(this.path, file.n), item);
+            this.askPreview(path, item);
         return item;
     }
 
-    askTypeIcon(suffix, icon) {
-        const url = this.typeIcons.get(suffix);
+    // Icons are asked once per suffix, and once for all folders.
+    askIcon(key, icon, request) {
+        const url = this.typeIcons.get(key);
         if (url)
             icon.src = url;
-        if (this.typeIcons.has(suffix))
+        if (this.typeIcons.has(key))
             return;
-        this.typeIcons.expect(suffix);
-        this.session.send({_: 'fi', p: '', t: suffix, s: this.iconSize});
-    }
-
-    // Every folder looks alike: the first one's icon stands for all.
-    askFolderIcon(path, icon) {
-        const url = this.typeIcons.get(FolderKey);
-        if (url)
-            icon.src = url;
-        if (this.typeIcons.has(FolderKey))
-            return;
-        this.typeIcons.expect(FolderKey);
-        this.folderIconPath = path;
-        this.session.send({_: 'fi', p: path, s: this.iconSize});
+        this.typeIcons.expect(key);
+        this.session.send(request);
     }
 
     askPreview(path, item) {
