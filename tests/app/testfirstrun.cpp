@@ -42,6 +42,12 @@ QString compilerCache()
     return outputOf("command -v ccache >/dev/null && ccache -k cache_dir", {}).trimmed();
 }
 
+// The npm packages the developer's build fetched: the suite's network reaches no registry.
+QString packageCache()
+{
+    return outputOf("npm config get cache", {}).trimmed();
+}
+
 QString runCommand(const QString& readme)
 {
     const QString text = QString::fromUtf8(fileContent(readme));
@@ -106,6 +112,7 @@ class TestFirstRun : public QObject
 {
     Q_OBJECT
     const QString cacheDir = compilerCache();
+    const QString npmCache = packageCache();
     TestEnvironment environment;
     QTemporaryDir tmp; // the run command's TMPDIR
     QTemporaryDir scratch;
@@ -128,6 +135,8 @@ class TestFirstRun : public QObject
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.insert("TMPDIR", tmp.path());
+        env.insert("npm_config_cache", npmCache);
+        env.insert("npm_config_offline", "true");
         if (!cacheDir.isEmpty()) {
             env.insert("CMAKE_CXX_COMPILER_LAUNCHER", "ccache");
             env.insert("CCACHE_DIR", cacheDir);
@@ -189,8 +198,11 @@ class TestFirstRun : public QObject
         QVERIFY2(!output.mid(said).contains("X11"), qPrintable(output.mid(said)));
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
         QStringList strays;
+        // Build products only: the build folder, and the page's npm packages, which the bundler and
+        // node find only beside the page's modules.
         for (const QString& file : filesUnder(environment.home()) - filesOfTheCopy) {
-            if (!file.startsWith(tree + "/build/") && file != tree + "/build")
+            const bool built = file.startsWith(tree + "/build/") || file.startsWith(tree + "/web/node_modules/");
+            if (!built && file != tree + "/build" && file != tree + "/web/node_modules")
                 strays.append(file);
         }
         QVERIFY2(strays.isEmpty(), qPrintable(strays.join(' ')));
