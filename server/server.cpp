@@ -42,17 +42,6 @@ QByteArray logPreview(const QByteArray& bytes)
     return bytes.size() <= Limit ? bytes : bytes.left(Limit) + "...";
 }
 
-// The address clients may use when DNS-SD resolution gives them nothing better.
-QString firstExternalIpv4Address()
-{
-    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol && address != QHostAddress::LocalHost &&
-            !address.isLoopback())
-            return address.toString();
-    }
-    return QString();
-}
-
 bool hasBroadcastNetwork()
 {
     for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
@@ -85,7 +74,7 @@ Server::Server(QObject* parent)
     connect(&zeroConf, &QZeroConf::error, this, &Server::onZeroConfError);
     connect(&zeroConf, &QZeroConf::servicePublished, this, &Server::onZeroConfServicePublished);
     zeroConf.addTxtRecord(QStringLiteral("os"), QStringLiteral("linux"));
-    const QString ip = firstExternalIpv4Address();
+    const QString ip = localNetworkAddress();
     if (!ip.isEmpty())
         zeroConf.addTxtRecord(QStringLiteral("ip"), ip);
 
@@ -105,6 +94,16 @@ Server::~Server()
     for (QWebSocket* connection : qAsConst(connectionList))
         connection->disconnect(this);
     delete listener;
+}
+
+QString Server::localNetworkAddress()
+{
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && address != QHostAddress::LocalHost &&
+            !address.isLoopback())
+            return address.toString();
+    }
+    return QString();
 }
 
 quint16 Server::port() const

@@ -47,6 +47,9 @@ public:
     ~Server() override;
 
     quint16 port() const;
+    // The machine's address on the local network, for clients that DNS-SD resolution gives
+    // nothing better: the first IPv4 address that is not a loopback one; empty without one.
+    static QString localNetworkAddress();
     const QList<QWebSocket*>& connections() const { return connectionList; }
     const QList<QWebSocket*>& clients() const { return clientList; }
 

@@ -9,7 +9,7 @@ packages=(
   libssl-dev openssl
   libavahi-client-dev avahi-daemon avahi-utils
   dbus dbus-x11 xvfb xauth xdotool x11-apps x11-utils netpbm iproute2
-  librsvg2-bin
+  librsvg2-bin libqrencode-dev zbar-tools
   dpkg-dev lintian desktop-file-utils appstream man-db xdg-utils
   locales
   clang-14 libclang-rt-14-dev

@@ -4,6 +4,7 @@
 #include "server/core.h"
 #include "server/server.h"
 #include "ui/aboutbox.h"
+#include "ui/connectphonedialog.h"
 #include "ui/icons.h"
 #include "ui/preferences.h"
 #include "ui/shorttext.h"
@@ -76,6 +77,7 @@ void UI::buildMenu()
     onClientCountChanged(0);
     menu.addAction(countAction);
     menu.addSeparator();
+    connect(menu.addAction(tr("Connect a Phone...")), &QAction::triggered, this, &UI::showConnectPhone);
     if (Updater* updater = Updater::instance())
         menu.addAction(updater->getAction());
     connect(menu.addAction(tr("Preferences...")), &QAction::triggered, this, &UI::showPreferences);
@@ -114,6 +116,11 @@ void UI::showAboutBox()
 void UI::showWelcome()
 {
     showOnce(welcome);
+}
+
+void UI::showConnectPhone()
+{
+    showOnce(connectPhone);
 }
 
 void UI::onClientCountChanged(int count)

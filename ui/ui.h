@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class AboutBox;
+class ConnectPhoneDialog;
 class Preferences;
 class QAction;
 class QSystemTrayIcon;
@@ -26,6 +27,7 @@ public slots:
     void showAuthDialog(QObject* obj, QString id, QString name, QString ip, QString code = QString());
     void onClientCountChanged(int count);
     void showWelcome();
+    void showConnectPhone();
 
 private:
     void buildMenu();
@@ -37,4 +39,5 @@ private:
     QPointer<Preferences> preferences;
     QPointer<AboutBox> aboutBox;
     QPointer<WelcomeView> welcome;
+    QPointer<ConnectPhoneDialog> connectPhone;
 };

@@ -5,6 +5,7 @@
 #include "tests/support/testenvironment.h"
 #include "tests/support/testplatform.h"
 #include "ui/aboutbox.h"
+#include "ui/connectphonedialog.h"
 #include "ui/icons.h"
 #include "ui/preferences.h"
 #include "ui/ui.h"
@@ -25,6 +26,7 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -113,6 +115,31 @@ QString welcomeText(const QWidget* view)
 bool closed(QWidget* dialog)
 {
     return goneAfter(dialog, [dialog] { dialog->close(); });
+}
+
+// A network of the test's own for this thread and the programs it starts, left again at the end:
+// only a loopback interface that is down, so the machine's own addresses never show.
+struct PrivateNetwork
+{
+    const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    const bool entered = home >= 0 && unshare(CLONE_NEWNET) == 0;
+    ~PrivateNetwork()
+    {
+        if (entered)
+            setns(home, CLONE_NEWNET);
+        close(home);
+    }
+};
+
+// What a phone's camera reads off the widget.
+QByteArray decoded(QWidget* code, const QString& folder)
+{
+    const QString png = folder + QStringLiteral("/code.png");
+    if (!code->grab().save(png))
+        return QByteArray();
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), png});
+    return zbar.waitForFinished() ? zbar.readAllStandardOutput().trimmed() : QByteArray();
 }
 
 } // namespace
@@ -231,6 +258,7 @@ private slots:
         QVERIFY(opensOnce<AboutBox>([this] { choose("About Pavo Server"); }));
         QCOMPARE(updater.checks, checks + 3); // every request looks for an update
         QVERIFY(opensOnce<WelcomeView>([this] { emit platform->needPermissions(); }));
+        QVERIFY(opensOnce<ConnectPhoneDialog>([this] { choose("Connect a Phone..."); }));
 
         // A later box still gets the updater's label and button after the first took its own along.
         ui->showAboutBox();
@@ -375,6 +403,34 @@ private slots:
         olderClients->click();
         QVERIFY(Server::allowsOlderClients() && closed(preferences));
         server->deauthorizeAll();
+    }
+
+    // The code reads as the address shown beside it: the server's port on the machine's network
+    // address. Without a network the dialog says so instead.
+    void connectPhoneShowsAddress()
+    {
+        PrivateNetwork network;
+        if (!network.entered)
+            QSKIP("A network namespace of the test's own needs root");
+        choose("Connect a Phone...");
+        auto* dialog = openDialog<ConnectPhoneDialog>();
+        QVERIFY(dialog && !dialog->findChild<QLabel*>("code") && !dialog->findChild<QLabel*>("address"));
+        QVERIFY(childWithText<QLabel>(dialog, "This computer is not connected to a local network. Connect it to the "
+                                              "network your phone uses, then open this window again."));
+        QVERIFY(closed(dialog));
+
+        // A veth pair: an interface that is up, as a network card would be.
+        const QString veth = "ip link add v0 type veth peer name v1 && ip addr add 10.77.0.1/24 dev v0 && "
+                             "ip link set v0 up && ip link set v1 up";
+        QCOMPARE(QProcess::execute("sh", {"-c", veth}), 0);
+        choose("Connect a Phone...");
+        dialog = openDialog<ConnectPhoneDialog>();
+        QVERIFY(dialog);
+        auto* address = dialog->findChild<QLabel*>("address");
+        QVERIFY(address && address->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+        QCOMPARE(address->text(), QStringLiteral("http://10.77.0.1:%1/").arg(server->port()));
+        QCOMPARE(decoded(dialog->findChild<QLabel*>("code"), environment.home()), address->text().toUtf8());
+        QVERIFY(closed(dialog));
     }
 
     // Last, as it changes the palette the tray icon was drawn for.
