@@ -17,6 +17,29 @@
     </message>
 </context>
 <context>
+    <name>ConnectPhoneDialog</name>
+    <message>
+        <source>Connect a Phone</source>
+        <translation>Telefon verbinden</translation>
+    </message>
+    <message>
+        <source>Pavo Server is not ready for phones yet. Open this window again in a moment.</source>
+        <translation>Pavo Server ist noch nicht für Telefone bereit. Öffnen Sie dieses Fenster gleich noch einmal.</translation>
+    </message>
+    <message>
+        <source>This computer is not connected to a local network. Connect it to the network your phone uses, then open this window again.</source>
+        <translation>Dieser Computer ist mit keinem lokalen Netzwerk verbunden. Verbinden Sie ihn mit dem Netzwerk Ihres Telefons und öffnen Sie dieses Fenster dann erneut.</translation>
+    </message>
+    <message>
+        <source>Scan the code with your phone&apos;s camera, or open the address in its browser. The phone must be on the same network as this computer.</source>
+        <translation>Scannen Sie den Code mit der Kamera Ihres Telefons oder öffnen Sie die Adresse in seinem Browser. Das Telefon muss im selben Netzwerk sein wie dieser Computer.</translation>
+    </message>
+    <message>
+        <source>QR code of the address</source>
+        <translation>QR-Code der Adresse</translation>
+    </message>
+</context>
+<context>
     <name>Preferences</name>
     <message>
         <source>%1 Preferences</source>
@@ -98,6 +121,10 @@
     <message>
         <source>Authorize only if the device shows the same code:</source>
         <translation>Nur zulassen, wenn das Gerät denselben Code anzeigt:</translation>
+    </message>
+    <message>
+        <source>Connect a Phone...</source>
+        <translation>Telefon verbinden...</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,29 @@
     </message>
 </context>
 <context>
+    <name>ConnectPhoneDialog</name>
+    <message>
+        <source>Connect a Phone</source>
+        <translation>Conectar un teléfono</translation>
+    </message>
+    <message>
+        <source>Pavo Server is not ready for phones yet. Open this window again in a moment.</source>
+        <translation>Pavo Server aún no está listo para teléfonos. Vuelva a abrir esta ventana en un momento.</translation>
+    </message>
+    <message>
+        <source>This computer is not connected to a local network. Connect it to the network your phone uses, then open this window again.</source>
+        <translation>Este equipo no está conectado a una red local. Conéctelo a la red que usa su teléfono y vuelva a abrir esta ventana.</translation>
+    </message>
+    <message>
+        <source>Scan the code with your phone&apos;s camera, or open the address in its browser. The phone must be on the same network as this computer.</source>
+        <translation>Escanee el código con la cámara del teléfono o abra la dirección en su navegador. El teléfono debe estar en la misma red que este equipo.</translation>
+    </message>
+    <message>
+        <source>QR code of the address</source>
+        <translation>Código QR de la dirección</translation>
+    </message>
+</context>
+<context>
     <name>Preferences</name>
     <message>
         <source>%1 Preferences</source>
@@ -98,6 +121,10 @@
     <message>
         <source>Authorize only if the device shows the same code:</source>
         <translation>Autorice solo si el dispositivo muestra el mismo código:</translation>
+    </message>
+    <message>
+        <source>Connect a Phone...</source>
+        <translation>Conectar un teléfono...</translation>
     </message>
 </context>
 <context>

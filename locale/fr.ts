@@ -17,6 +17,29 @@
     </message>
 </context>
 <context>
+    <name>ConnectPhoneDialog</name>
+    <message>
+        <source>Connect a Phone</source>
+        <translation>Connecter un téléphone</translation>
+    </message>
+    <message>
+        <source>Pavo Server is not ready for phones yet. Open this window again in a moment.</source>
+        <translation>Pavo Server n&apos;est pas encore prêt pour les téléphones. Rouvrez cette fenêtre dans un instant.</translation>
+    </message>
+    <message>
+        <source>This computer is not connected to a local network. Connect it to the network your phone uses, then open this window again.</source>
+        <translation>Cet ordinateur n&apos;est connecté à aucun réseau local. Connectez-le au réseau de votre téléphone, puis rouvrez cette fenêtre.</translation>
+    </message>
+    <message>
+        <source>Scan the code with your phone&apos;s camera, or open the address in its browser. The phone must be on the same network as this computer.</source>
+        <translation>Scannez le code avec l&apos;appareil photo de votre téléphone, ou ouvrez l&apos;adresse dans son navigateur. Le téléphone doit être sur le même réseau que cet ordinateur.</translation>
+    </message>
+    <message>
+        <source>QR code of the address</source>
+        <translation>Code QR de l&apos;adresse</translation>
+    </message>
+</context>
+<context>
     <name>Preferences</name>
     <message>
         <source>%1 Preferences</source>
@@ -98,6 +121,10 @@
     <message>
         <source>Authorize only if the device shows the same code:</source>
         <translation>N’autorisez que si l’appareil affiche le même code :</translation>
+    </message>
+    <message>
+        <source>Connect a Phone...</source>
+        <translation>Connecter un téléphone...</translation>
     </message>
 </context>
 <context>

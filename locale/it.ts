@@ -17,6 +17,29 @@
     </message>
 </context>
 <context>
+    <name>ConnectPhoneDialog</name>
+    <message>
+        <source>Connect a Phone</source>
+        <translation>Collega un telefono</translation>
+    </message>
+    <message>
+        <source>Pavo Server is not ready for phones yet. Open this window again in a moment.</source>
+        <translation>Pavo Server non è ancora pronto per i telefoni. Riapri questa finestra tra un momento.</translation>
+    </message>
+    <message>
+        <source>This computer is not connected to a local network. Connect it to the network your phone uses, then open this window again.</source>
+        <translation>Questo computer non è collegato a una rete locale. Collegalo alla rete del telefono, poi riapri questa finestra.</translation>
+    </message>
+    <message>
+        <source>Scan the code with your phone&apos;s camera, or open the address in its browser. The phone must be on the same network as this computer.</source>
+        <translation>Inquadra il codice con la fotocamera del telefono oppure apri l&apos;indirizzo nel suo browser. Il telefono deve essere sulla stessa rete di questo computer.</translation>
+    </message>
+    <message>
+        <source>QR code of the address</source>
+        <translation>Codice QR dell&apos;indirizzo</translation>
+    </message>
+</context>
+<context>
     <name>Preferences</name>
     <message>
         <source>%1 Preferences</source>
@@ -98,6 +121,10 @@
     <message>
         <source>Authorize only if the device shows the same code:</source>
         <translation>Autorizza solo se il dispositivo mostra lo stesso codice:</translation>
+    </message>
+    <message>
+        <source>Connect a Phone...</source>
+        <translation>Collega un telefono...</translation>
     </message>
 </context>
 <context>

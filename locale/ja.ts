@@ -17,6 +17,29 @@
     </message>
 </context>
 <context>
+    <name>ConnectPhoneDialog</name>
+    <message>
+        <source>Connect a Phone</source>
+        <translation>スマートフォンを接続</translation>
+    </message>
+    <message>
+        <source>Pavo Server is not ready for phones yet. Open this window again in a moment.</source>
+        <translation>Pavo Server はまだスマートフォンを受け付ける準備ができていません。しばらくしてからこのウィンドウをもう一度開いてください。</translation>
+    </message>
+    <message>
+        <source>This computer is not connected to a local network. Connect it to the network your phone uses, then open this window again.</source>
+        <translation>このコンピューターはローカルネットワークに接続されていません。スマートフォンと同じネットワークに接続してから、このウィンドウをもう一度開いてください。</translation>
+    </message>
+    <message>
+        <source>Scan the code with your phone&apos;s camera, or open the address in its browser. The phone must be on the same network as this computer.</source>
+        <translation>スマートフォンのカメラでコードを読み取るか、ブラウザーでアドレスを開いてください。スマートフォンはこのコンピューターと同じネットワークにつながっている必要があります。</translation>
+    </message>
+    <message>
+        <source>QR code of the address</source>
+        <translation>アドレスの QR コード</translation>
+    </message>
+</context>
+<context>
     <name>Preferences</name>
     <message>
         <source>%1 Preferences</source>
@@ -96,6 +119,10 @@
     <message>
         <source>Authorize only if the device shows the same code:</source>
         <translation>デバイスに同じコードが表示されている場合のみ許可してください:</translation>
+    </message>
+    <message>
+        <source>Connect a Phone...</source>
+        <translation>スマートフォンを接続...</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,29 @@
     </message>
 </context>
 <context>
+    <name>ConnectPhoneDialog</name>
+    <message>
+        <source>Connect a Phone</source>
+        <translation>Conectar um celular</translation>
+    </message>
+    <message>
+        <source>Pavo Server is not ready for phones yet. Open this window again in a moment.</source>
+        <translation>O Pavo Server ainda não está pronto para celulares. Abra esta janela de novo em instantes.</translation>
+    </message>
+    <message>
+        <source>This computer is not connected to a local network. Connect it to the network your phone uses, then open this window again.</source>
+        <translation>Este computador não está conectado a uma rede local. Conecte-o à rede que o celular usa e abra esta janela de novo.</translation>
+    </message>
+    <message>
+        <source>Scan the code with your phone&apos;s camera, or open the address in its browser. The phone must be on the same network as this computer.</source>
+        <translation>Leia o código com a câmera do celular ou abra o endereço no navegador dele. O celular precisa estar na mesma rede que este computador.</translation>
+    </message>
+    <message>
+        <source>QR code of the address</source>
+        <translation>Código QR do endereço</translation>
+    </message>
+</context>
+<context>
     <name>Preferences</name>
     <message>
         <source>%1 Preferences</source>
@@ -98,6 +121,10 @@
     <message>
         <source>Authorize only if the device shows the same code:</source>
         <translation>Autorize somente se o dispositivo mostrar o mesmo código:</translation>
+    </message>
+    <message>
+        <source>Connect a Phone...</source>
+        <translation>Conectar um celular...</translation>
     </message>
 </context>
 <context>

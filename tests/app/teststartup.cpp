@@ -32,9 +32,8 @@ private slots:
         QVERIFY(port != 0);
         const QString item = desktop.waitForTrayItem();
         QVERIFY(!item.isEmpty());
-        // "Connect a Phone..." has no German text yet and shows as written.
-        const QStringList menu{"Keine Clients verbunden", "Connect a Phone...", "Nach Updates suchen...",
-                               "Einstellungen...",        "Über Pavo Server",   "Beenden"};
+        const QStringList menu{"Keine Clients verbunden", "Telefon verbinden...", "Nach Updates suchen...",
+                               "Einstellungen...",        "Über Pavo Server",     "Beenden"};
         QTRY_COMPARE(desktop.panel.menuLabels(item), menu);
 
         // The welcome is still open under the prompt.
