@@ -69,6 +69,9 @@ export class DesktopSession {
             XDG_RUNTIME_DIR: runtime,
             TMPDIR: join(this.work, 'tmp'),
             PATH: `${bin}:${process.env.PATH}`,
+            // The hand finds the program's menu entries and buttons by their English texts.
+            LC_ALL: 'C.UTF-8',
+            LANGUAGE: '',
         };
         writeFileSync(join(bin, 'gnome-extensions'), '#!/bin/sh\nexit 0\n', {mode: 0o755});
         writeFileSync(join(bin, 'xdg-open'), '#!/bin/sh\necho "xdg-open $*"\n', {mode: 0o755});
