@@ -60,7 +60,7 @@ function screenshot(screen) {
     return page.screenshot({path: join(env.PAVO_SCREENSHOTS, `${screen}.png`)});
 }
 
-function text(selector, expected) {
+function shows(selector, expected) {
     return page.waitForFunction(([selector, expected]) => document.querySelector(selector)?.textContent === expected,
                                 [selector, expected]);
 }
@@ -118,10 +118,15 @@ test('a phone pairs with the desktop and drives it', async t => {
         await mark('pavo-apps-drawn');
         const listed = await page.$$eval('#app-list > li.app', items => items.map(item => {
             const icon = item.querySelector('img');
-            return {id: item.dataset.id, icon: icon.complete && icon.naturalWidth > 0};
+            return {
+                id: item.dataset.id,
+                icon: icon.complete && icon.naturalWidth > 0,
+                running: item.matches('.running')
+            };
         }));
         assert.deepEqual(listed.map(({id}) => id), appOrder);
         assert.ok(listed.every(({icon}) => icon), 'every application shows its icon');
+        assert.deepEqual(listed.filter(({running}) => running).map(({id}) => id), state.runningApps);
         assert.ok(await page.locator(`li.app.current[data-id="${appOrder[0]}"]`).count());
         await screenshot('apps');
 
@@ -144,18 +149,18 @@ test('a phone pairs with the desktop and drives it', async t => {
 
     await step('the volume slider sets the level, and the page shows the one the desktop pushes', async () => {
         await showScreen('system');
-        await text('#volume-value', '40');
+        await shows('#volume-value', '40');
         await page.fill('#volume', '73');
         await desktop.call(/^setVolumeLevel\(73\)$/);
-        await text('#volume-value', '73');
+        await shows('#volume-value', '73');
         await screenshot('system');
     });
 
     await step('a directory of the home is browsed and a file in it opened', async () => {
         await showScreen('files');
-        await text('#file-dir', basename(desktop.home));
+        await shows('#file-dir', basename(desktop.home));
         await page.click('li.file.directory[data-name="Documents"] button.file-open');
-        await text('#file-dir', 'Documents');
+        await shows('#file-dir', 'Documents');
         await page.locator('li.file.directory[data-name="Reports"]').waitFor();
         await screenshot('files');
         await page.click('li.file[data-name="notes.txt"] button.file-open');
