@@ -1,5 +1,6 @@
 #include "server/connectionsorter.h"
 
+#include "server/plainaddress.h"
 #include "server/requesthead.h"
 #include "server/webpage.h"
 
@@ -11,9 +12,7 @@ namespace {
 // A dual-stack socket shows IPv4 peers in their mapped IPv6 form; the log shows them plainly.
 QString peerName(const QTcpSocket* socket)
 {
-    bool isIpv4 = false;
-    const quint32 ipv4 = socket->peerAddress().toIPv4Address(&isIpv4);
-    return isIpv4 ? QHostAddress(ipv4).toString() : socket->peerAddress().toString();
+    return plainAddress(socket->peerAddress()).toString();
 }
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "handlers/messagehandler.h"
 #include "server/duplicatekeys.h"
 #include "server/frame.h"
+#include "server/plainaddress.h"
 #include "server/protocol.h"
 #include "server/random.h"
 #include "server/settingsfile.h"
@@ -64,14 +65,6 @@ bool hasBroadcastNetwork()
         }
     }
     return false;
-}
-
-// A dual-stack socket reports IPv4 peers in their mapped IPv6 form; the user knows them as IPv4.
-QHostAddress plainAddress(const QHostAddress& address)
-{
-    bool isIpv4 = false;
-    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
-    return isIpv4 ? QHostAddress(ipv4) : address;
 }
 
 QString localHostName()

@@ -27,6 +27,7 @@ export LSAN_OPTIONS=suppressions=$root/tools/lsan-suppressions.txt:print_suppres
 # The first-run suite builds and runs its own copy of the tree, uninstrumented: here it would only
 # cost its minutes a second time. The package suite packs and installs what a user gets, which an
 # instrumented build is not.
-exclude=(-E 'firstrun|package')
-[ "${PAVO_SANITIZE_ALL:-0}" = 1 ] || exclude=(-E 'firstrun|package|zeroconf|discovery')
+# The browser remote's suites test JavaScript, which the sanitizers do not see.
+exclude=(-E 'firstrun|package|web|browser')
+[ "${PAVO_SANITIZE_ALL:-0}" = 1 ] || exclude=(-E 'firstrun|package|web|browser|zeroconf|discovery')
 ctest --test-dir "$build" --output-on-failure "${exclude[@]}"

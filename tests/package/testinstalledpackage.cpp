@@ -3,17 +3,14 @@
 // release (the folder PAVO_RELEASE made by tools/release.sh) from a loopback https server that
 // answers for the vendor's host names.
 #include "server/protocol.h"
+#include "tests/support/headlessdesktop.h"
 #include "tests/support/httptestserver.h"
 #include "tests/support/standingnomeextensions.h"
-#include "tests/support/statusnotifierwatcher.h"
 #include "tests/support/testclient.h"
 #include "tests/support/testenvironment.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QProcess>
-#include <QSettings>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -53,52 +50,19 @@ class TestInstalledPackage : public QObject
     Q_OBJECT
     TestEnvironment environment;
     StandInGnomeExtensions gnomeExtensions{environment.home()};
-    StatusNotifierWatcher panel;
-    QProcess display;
-    QProcess desktop;
-    QProcess program;
-    QString displayName;
-
-    void startProgram(const QProcessEnvironment& extra = {})
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", displayName);
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert(extra);
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(Program, QStringList());
-        QVERIFY(program.waitForStarted());
-    }
+    HeadlessDesktop desktop;
 
 private slots:
     void initTestCase()
     {
         if (Program.isEmpty() || qgetenv("PAVO_TEST_NETNS") != "1")
             QSKIP("run by tests/package/check-package.sh, in namespaces of its own");
-        QVERIFY(panel.registerOn(QDBusConnection::sessionBus()));
-        display.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
-        QVERIFY(display.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(display.canReadLine(), 10000);
-        displayName = ':' + QString::fromLatin1(display.readLine().trimmed());
-
         const QString icon = environment.saveImage("app.png", Qt::blue);
-        const QString state = environment.writeFile(
+        QVERIFY(desktop.start(environment.writeFile(
             "desktop.json", QString(R"({"installedApps": [{"id": "editor.desktop", "name": "Editor", "icon": "%1"},
                                                    {"id": "terminal.desktop", "name": "Terminal", "icon": "%1"}]})")
                                 .arg(icon)
-                                .toUtf8());
-        desktop.start(STANDIN_PATH, {state});
-        QVERIFY(desktop.waitForStarted());
-        QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered("org.gnome.Shell"));
-    }
-
-    void cleanupTestCase()
-    {
-        for (QProcess* process : {&program, &desktop, &display}) {
-            process->terminate();
-            process->waitForFinished();
-        }
+                                .toUtf8())));
     }
 
     // In German, which it can only read from /usr/share/pavo-server/locale, with the extension
@@ -111,19 +75,15 @@ private slots:
         german.insert("LANGUAGE", "de");
         german.insert("LANG", "de_DE.UTF-8");
         german.insert("LC_ALL", "de_DE.UTF-8");
-        startProgram(german);
-        QTRY_VERIFY_WITH_TIMEOUT(QSettings().contains("lastUsedPort"), 20000);
-        const quint16 port = quint16(QSettings().value("lastUsedPort").toUInt());
-        QTRY_COMPARE_WITH_TIMEOUT(panel.registeredItems().size(), 1, 20000);
-        const QString item = panel.registeredItems().first();
-        QTRY_VERIFY(panel.menuLabels(item).contains("Einstellungen..."));
+        desktop.startProgram(Program, german);
+        QVERIFY(desktop.program.waitForStarted());
+        const quint16 port = desktop.waitForPort();
+        const QString item = desktop.waitForTrayItem();
+        QTRY_VERIFY(desktop.panel.menuLabels(item).contains("Einstellungen..."));
 
         TestClient device;
         QVERIFY(device.open(port));
-        QCOMPARE(device.nextJson().value(Key::Method).toString(), Method::Wait);
-        QVERIFY(run("bash", {SOURCE_DIR "/tools/answer-prompt.sh", displayName}));
-        QVERIFY(!device.nextJson().value(Key::Secret).toString().isEmpty());
-        QVERIFY(device.nextJson().value(Key::Value).toBool());
+        QVERIFY(desktop.authorizeThroughPrompt(device));
         device.send(request(Method::InstalledApps));
         QStringList ids;
         for (int i = 0; i < 10 && ids.isEmpty(); ++i) {
@@ -133,10 +93,7 @@ private slots:
         ids.sort();
         QCOMPARE(ids, QStringList({"editor.desktop", "terminal.desktop"}));
         QTRY_VERIFY(gnomeExtensions.commands().contains("enable pavo@osmunda.org"));
-
-        QVERIFY(panel.clickMenuEntry(item, "Beenden"));
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(desktop.quitThroughMenu(item, "Beenden"));
     }
 
     // Nobody connected: the newer release is downloaded, checked against the key the package
@@ -171,11 +128,12 @@ private slots:
         env.insert("PATH", environment.home() + "/bin:" + qEnvironmentVariable("PATH"));
         env.insert("TMPDIR", downloads);
         const QString before = installedVersion();
-        startProgram(env);
+        desktop.startProgram(Program, env);
+        QVERIFY(desktop.program.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(installedVersion(), elementText(feed, "version"), 60000);
         QVERIFY(installedVersion() != before);
         // It quits once installed, having started the new copy.
-        QVERIFY(program.waitForFinished(20000));
+        QVERIFY(desktop.program.waitForFinished(20000));
         QCOMPARE(vendor.count(download.path().toUtf8()), 1);
         QCOMPARE(QDir(downloads).entryList(QDir::Files), QStringList());
     }

@@ -85,6 +85,14 @@ private slots:
         QCOMPARE(head.field("Content-Length").toInt(), get.body().size());
         QVERIFY(head.body().isEmpty());
         QVERIFY(head.field("Content-Security-Policy").contains("ws://[::1];"));
+
+        // The bundled script the page loads is compiled in beside it.
+        RawPeer script(server.port());
+        script.socket.write("HEAD /app.js HTTP/1.1\r\nHost: pc\r\n\r\n");
+        QVERIFY(script.waitForClose());
+        QCOMPARE(statusLine(script.received), "HTTP/1.1 200 OK");
+        QCOMPARE(script.field("Content-Type"), "text/javascript; charset=utf-8");
+        QVERIFY(script.field("Content-Length").toInt() > 1000);
     }
 
     void answersOtherRequestsWithAnError_data()
@@ -92,7 +100,7 @@ private slots:
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<QByteArray>("status");
         const QByteArray host = "Host: pc.local:50000\r\n\r\n";
-        QTest::newRow("unknown") << "GET /app.js HTTP/1.1\r\n" + host << QByteArray("404 Not Found");
+        QTest::newRow("unknown") << "GET /missing.js HTTP/1.1\r\n" + host << QByteArray("404 Not Found");
         QTest::newRow("climbing") << "GET /../webpage.qrc HTTP/1.1\r\n" + host << QByteArray("404 Not Found");
         QTest::newRow("folder") << "GET /index.html/ HTTP/1.1\r\n" + host << QByteArray("404 Not Found");
         QTest::newRow("post") << "POST / HTTP/1.1\r\nContent-Length: 2\r\n" + host + "{}"

@@ -1,10 +1,6 @@
 #!/bin/sh
-# Installs the locked packages when they are missing or the lock changed, then runs the unit tests.
+# Runs the unit tests with the locked packages installed.
 set -e
 cd "$(dirname "$0")/.."
-stamp=node_modules/.installed-package-lock.json
-if ! cmp -s package-lock.json "$stamp"; then
-  npm ci --prefer-offline --no-audit --no-fund
-  cp package-lock.json "$stamp"
-fi
+tools/install-packages.sh
 exec node --test test/*.test.js

@@ -1,0 +1,36 @@
+// PNG attachments become object URLs, kept for the page's lifetime: icons are asked once per key.
+export class ImageCache {
+    constructor() {
+        this.urls = new Map();
+        this.waiting = new Map();
+    }
+
+    get(key) {
+        return this.urls.get(key);
+    }
+
+    has(key) {
+        return this.urls.has(key) || this.waiting.has(key);
+    }
+
+    // Marks the key as asked for, so that repeated lists do not ask again before the answer.
+    expect(key) {
+        this.waiting.set(key, true);
+    }
+
+    store(key, attachments) {
+        this.waiting.delete(key);
+        const png = attachments.find((attachment) => attachment.kind === 1);
+        const url = png && png.bytes.length ? URL.createObjectURL(new Blob([png.bytes], {type: 'image/png'})) : '';
+        const old = this.urls.get(key);
+        if (old)
+            URL.revokeObjectURL(old);
+        this.urls.set(key, url);
+        return url;
+    }
+}
+
+// Edge length in device pixels for an image drawn `cssPixels` wide.
+export function devicePixels(cssPixels) {
+    return Math.max(16, Math.round(cssPixels * (window.devicePixelRatio || 1)));
+}
