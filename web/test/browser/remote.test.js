@@ -100,6 +100,7 @@ test('a phone pairs with the desktop and drives it', async t => {
     let failed = false;
     const step = (name, body) => t.test(name, {skip: failed && 'an earlier step failed'}, () => body().catch(error => {
         failed = true;
+        console.log(`What the desktop's programs said:\n${desktop.errors.join('')}`);
         throw error;
     }));
 
@@ -175,9 +176,14 @@ test('a phone pairs with the desktop and drives it', async t => {
                 AppsDrawnGoal);
     });
 
-    await step('after "Deauthorize All" on the desktop the page offers to pair again', async () => {
+    await step('after "Deauthorize All" on the desktop the page offers to pair again, and pairs anew', async () => {
         await desktop.deauthorizeAll();
         await page.locator('#pair-again').waitFor();
         await screenshot('pair-again');
+        await page.click('#pair-again');
+        await page.locator('#pairing-code').waitFor();
+        assert.equal(await desktop.pairingCode(), await page.locator('#pairing-code').textContent());
+        await desktop.authorize();
+        await page.locator('nav#tabs').waitFor();
     });
 });
