@@ -1,9 +1,7 @@
-#include "handlers/authenticationhandler.h"
 #include "server/protocol.h"
 #include "server/server.h"
-#include "tests/support/echohandler.h"
+#include "tests/support/authorizationsuite.h"
 #include "tests/support/testclient.h"
-#include "tests/support/testenvironment.h"
 #include "tests/support/warningcounter.h"
 
 #include <QFile>
@@ -11,12 +9,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-class TestAuthorization : public QObject
+class TestAuthorization : public AuthorizationSuite
 {
     Q_OBJECT
-    TestEnvironment environment;
-    Server* server = nullptr;
-    qint64 now = 0; // the server's clock, in milliseconds
 
     bool waits(TestClient& device) { return device.openExpecting(server->port(), Method::Wait); }
     bool closedAtOnce(TestClient& device)
@@ -25,28 +20,8 @@ class TestAuthorization : public QObject
         return device.waitForDisconnected() && device.closeCode() == QWebSocketProtocol::CloseCodeNormal &&
                device.next().segment.isEmpty();
     }
-    // Pairings must outlive the server: a new one reads them back from the settings file.
-    void restartServer()
-    {
-        delete server;
-        server = new Server;
-        server->setClock([this] { return now; });
-        new AuthenticationHandler(server, Method::Authentication);
-        new EchoHandler(server, Method::Volume);
-    }
 
 private slots:
-    void init()
-    {
-        QSettings().clear();
-        restartServer();
-    }
-    void cleanup()
-    {
-        delete server;
-        server = nullptr;
-    }
-
     void pairingWithConsent()
     {
         QSignalSpy asked(server, &Server::needUserAuthorization);

@@ -1,9 +1,7 @@
-#include "handlers/authenticationhandler.h"
 #include "server/protocol.h"
 #include "server/server.h"
-#include "tests/support/echohandler.h"
+#include "tests/support/authorizationsuite.h"
 #include "tests/support/testclient.h"
-#include "tests/support/testenvironment.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -12,21 +10,10 @@
 #include <functional>
 
 // Pairing with a code, the mutual challenge and sealed frames, against a real server on loopback.
-class TestSecureProtocol : public QObject
+class TestSecureProtocol : public AuthorizationSuite
 {
     Q_OBJECT
-    TestEnvironment environment;
-    Server* server = nullptr;
-    qint64 now = 0;
 
-    void restartServer()
-    {
-        delete server;
-        server = new Server;
-        server->setClock([this] { return now; });
-        new AuthenticationHandler(server, Method::Authentication);
-        new EchoHandler(server, Method::Volume);
-    }
     static bool closedNormally(TestClient& device)
     {
         return device.waitForDisconnected() && device.closeCode() == QWebSocketProtocol::CloseCodeNormal;
@@ -40,18 +27,6 @@ class TestSecureProtocol : public QObject
     }
 
 private slots:
-    void init()
-    {
-        QSettings().clear();
-        now += 24 * 3600 * 1000; // no back-off carries over
-        restartServer();
-    }
-    void cleanup()
-    {
-        delete server;
-        server = nullptr;
-    }
-
     void pairingShowsTheCodeAndNeverSendsTheSecret()
     {
         QSignalSpy asked(server, &Server::needUserAuthorization);

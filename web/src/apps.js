@@ -27,6 +27,7 @@ export class AppsScreen {
     // Asked again after every admission: the desktop may have changed while the page was away.
     refresh() {
         this.drawnOnce = false;
+        this.icons.forgetWaiting();
         this.session.send({_: 'ia'});
         this.session.send({_: 'ca'});
     }

@@ -26,6 +26,8 @@ export class FilesScreen {
     }
 
     refresh() {
+        this.typeIcons.forgetWaiting();
+        this.previews.forgetWaiting();
         this.open(this.path);
     }
 

@@ -18,6 +18,11 @@ export class ImageCache {
         this.waiting.set(key, true);
     }
 
+    // Answers asked for on a connection that dropped never come: ask again on the next one.
+    forgetWaiting() {
+        this.waiting.clear();
+    }
+
     store(key, attachments) {
         this.waiting.delete(key);
         const png = attachments.find((attachment) => attachment.kind === 1);
