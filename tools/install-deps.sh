@@ -15,6 +15,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   gnome-shell xwayland gjs python3-gi gir1.2-gtk-3.0 pulseaudio
   nodejs
+  # The browser test: the browser, a font for its pictures, the bus that reads the prompt.
+  chromium fonts-dejavu-core at-spi2-core
 )
 
 # The listing benchmark compares with ls under a language's collation.
