@@ -267,29 +267,16 @@ private slots:
         QCOMPARE(empty.attachments, Server::Attachments({{Server::Png, QByteArray()}}));
     }
 
-    // Icons are asked for at 64 pixels.
-    void iconAtDevicePixelRatio_data()
-    {
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<QList<QSize>>("answers");
-        QTest::addColumn<QList<QSize>>("requested");
-        QTest::addColumn<QSize>("result");
-
-        QTest::newRow("ratio 2, device pixels")
-            << 2.0 << QList<QSize>{{128, 128}, {64, 64}} << QList<QSize>{{64, 64}, {32, 32}} << QSize(64, 64);
-        QTest::newRow("scaling keeps the aspect")
-            << 2.0 << QList<QSize>{{128, 64}, {32, 16}} << QList<QSize>{{64, 64}, {32, 32}} << QSize(64, 32);
-    }
-
+    // Icons are asked for at 64 logical pixels: at ratio 2 in device pixels, scaled keeping the aspect.
     void iconAtDevicePixelRatio()
     {
-        QFETCH(qreal, ratio);
-        QFETCH(QList<QSize>, answers);
-        QFETCH(QList<QSize>, requested);
-        QFETCH(QSize, result);
-        QList<QSize> asked;
-        QCOMPARE(appIconPixmap(QIcon(new ScriptedIconEngine(answers, &asked)), 64, ratio).size(), result);
-        QCOMPARE(asked, requested);
+        const QList<QPair<QList<QSize>, QSize>> answersAndResults{{{{128, 128}, {64, 64}}, {64, 64}},
+                                                                  {{{128, 64}, {32, 16}}, {64, 32}}};
+        for (const auto& [answers, result] : answersAndResults) {
+            QList<QSize> asked;
+            QCOMPARE(appIconPixmap(QIcon(new ScriptedIconEngine(answers, &asked)), 64, 2.0).size(), result);
+            QCOMPARE(asked, (QList<QSize>{{64, 64}, {32, 32}}));
+        }
     }
 
     // Window actions and the focused element act on the named application, or on the current
@@ -410,7 +397,7 @@ private slots:
         QCOMPARE(platform->calls, QStringList());
     }
 
-    void systemSettersApplyLenientlyAndAnswerNothing()
+    void settersAndFileOpenApplyLenientlyAndAnswerNothing()
     {
         verifySilent({
             state(Method::Volume, 30),
@@ -421,22 +408,20 @@ private slots:
             state(Method::Brightness, 80),
             state(Method::ScreenLock, false), // no remote unlock
             state(Method::ScreenLock, true),
+            request(Method::FileOpen, {{Key::Path, "/tmp/c.txt"}, {Key::Id, "editor.desktop"}}),
+            request(Method::FileOpen),
         });
-        QCOMPARE(platform->calls,
-                 (QStringList{"setVolumeLevel(30)", "setVolumeLevel(0)", "setVolumeLevel(0)", "setVolumeMute(1)",
-                              "setVolumeMute(0)", "setBrightness(80)", "lockScreen"}));
+        QCOMPARE(platform->calls, (QStringList{"setVolumeLevel(30)", "setVolumeLevel(0)", "setVolumeLevel(0)",
+                                               "setVolumeMute(1)", "setVolumeMute(0)", "setBrightness(80)",
+                                               "lockScreen", "openFile(/tmp/c.txt,editor.desktop)", "openFile(,)"}));
     }
 
-    void listingFollowsTheFileBrowsersRules()
+    void listingsFollowTheFileBrowsersRules()
     {
         // Directories (links by their target) first, then by name ignoring case, accents sorting
         // with their letter; hidden names, the pipe and the dangling link are left out.
         QCOMPARE(listing(tree), entries({"b", "linked", "locked", "Zeta"},
                                         {"A.txt", "c.txt", "D.txt", "é.txt", "f.txt", "shortcut.txt"}));
-    }
-
-    void listingOfHomeMissingAndUnreadableDirectories()
-    {
         const QJsonObject home = ask(request(Method::DirectoryListing)).json;
         QCOMPARE(home.value(Key::Path).toString(), environment.home());
         QCOMPARE(home.value(Key::Name).toString(), QDir(environment.home()).dirName());
@@ -499,13 +484,6 @@ private slots:
                               "filePreview(" + image + ",2048,0)", "filePreview(" + image + ",0,0)"}));
     }
 
-    void fileOpenPassesPathAndApplication()
-    {
-        verifySilent({request(Method::FileOpen, {{Key::Path, inTree("c.txt")}, {Key::Id, "editor.desktop"}}),
-                      request(Method::FileOpen)});
-        QCOMPARE(platform->calls, (QStringList{"openFile(" + inTree("c.txt") + ",editor.desktop)", "openFile(,)"}));
-    }
-
     // Only a sequential JPEG decodes scaled. Every other large image is refused from its header, and
     // only regular files are opened: each preview is answered at once, whatever the file.
     void previewsNeverStall()
@@ -538,15 +516,13 @@ private slots:
     }
 
     // Whatever the sleep setting says, a catalogue that failed at start-up gets another chance.
-    void catalogueIsLoadedAgainForTheFirstClient()
+    void websiteCommandsFromACatalogueLoadedAgainForTheFirstClient()
     {
         QTRY_COMPARE(Core::instance()->websites().keys(), QStringList({"a.example", "b.example"}));
         QCOMPARE(Core::instance()->websites().value("b.example")->commands(), QJsonObject());
         QCOMPARE(webService.requests().size(), 4); // nothing asked for the entries without a domain
-    }
 
-    void websiteCommandsArePushedOncePerHost()
-    {
+        // A page's commands are pushed once per host.
         TestApp* browser = platform->addApp("browser.desktop", "Browser");
         const QJsonObject known = request(Method::CommandsChanged, {{Key::Id, browser->id()}, {"c", "Reload"}});
         const QJsonObject unknown = request(Method::CommandsChanged, {{Key::Id, browser->id()}});
@@ -561,7 +537,7 @@ private slots:
         QCOMPARE(client.nextJson(), unknown);
     }
 
-    void commandsAreLoadedOnceAndRelayedAsReceived()
+    void commandsAreLoadedOnceRelayedAsReceivedAndRetried()
     {
         TestApp* app = platform->addApp("Web-Tool.desktop-Kit.desktop", "Tool");
         client.send(commandsOf(app));
@@ -571,13 +547,10 @@ private slots:
         client.send(commandsOf(app));
         expectCommands(app);
         QCOMPARE(webService.count("/app"), 1);
-    }
 
-    // A failed load answers nothing; asking again tries again, and that load answers the request
-    // still waiting as well, each once.
-    void failedDownloadAnswersNothing()
-    {
-        TestApp* app = platform->addApp("missing.desktop", "Missing");
+        // A failed load answers nothing; asking again tries again, and that load answers the request
+        // still waiting as well, each once.
+        app = platform->addApp("missing.desktop", "Missing");
         webService.enqueue("/app", HttpTestServer::answer(404));
         {
             const WarningCounter failures("^Cannot load commands \"missing.desktop\"");
