@@ -96,17 +96,16 @@ void writeBlack(const QString& path, int width, int height, QImage::Format forma
 
 qint64 statusKb(const QString& field)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status("/proc/self/status");
     status.open(QIODevice::ReadOnly);
-    const QRegularExpression line(QLatin1Char('^') + field + QStringLiteral(":\\s*(\\d+)"),
-                                  QRegularExpression::MultilineOption);
+    const QRegularExpression line(QLatin1Char('^') + field + ":\\s*(\\d+)", QRegularExpression::MultilineOption);
     return line.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
 }
 
 // Resident memory the call added at its peak, in MB.
 template <typename Call> qint64 peakGrowthMb(Call call)
 {
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    QFile clearRefs("/proc/self/clear_refs");
     if (clearRefs.open(QIODevice::WriteOnly))
         clearRefs.write("5"); // restarts the peak count
     clearRefs.close();
@@ -307,7 +306,7 @@ private slots:
         setCurrent(live);
         QStringList calls;
         for (const auto& action : actions) {
-            for (const QString& id : {QString(), middle->id(), QStringLiteral("nobody.desktop")}) {
+            for (const QString& id : QStringList{QString(), middle->id(), "nobody.desktop"}) {
                 QJsonObject named = action.first;
                 named.insert(Key::Id, id);
                 client.send(named);
@@ -324,7 +323,7 @@ private slots:
     {
         setCurrent(live);
         live->focusRole(App::Text, "Message", "first line\nsecond", {});
-        QCOMPARE(client.nextJson().value(Key::Value).toString(), QStringLiteral("first line...")); // the push
+        QCOMPARE(client.nextJson().value(Key::Value).toString(), "first line..."); // the push
         QCOMPARE(ask(request(Method::FocusValue)).json,
                  request(Method::FocusedElement, {{Key::Id, QString()}, {Key::Value, "first line\nsecond"}}));
         QCOMPARE(ask(request(Method::FocusValue, {{Key::Id, middle->id()}})).json,

@@ -161,10 +161,10 @@ private slots:
         Server server;
         server.setRequestHeadTimeout(Deadline);
         new EchoHandler(&server, Method::Volume);
-        TestClient before(QStringLiteral("before"));
+        TestClient before("before");
         QVERIFY(before.pair(server));
-        const WarningCounter oversized(QStringLiteral("request head over"));
-        const WarningCounter silent(QStringLiteral("No request within"));
+        const WarningCounter oversized("request head over");
+        const WarningCounter silent("No request within");
 
         RawPeer greedy(server.port());
         QElapsedTimer clock;
@@ -181,7 +181,7 @@ private slots:
         QCOMPARE(silent.count(), 1);
         before.send(request(Method::Volume));
         QCOMPARE(before.nextMethod(), Method::Volume);
-        TestClient after(QStringLiteral("after"));
+        TestClient after("after");
         QVERIFY(after.pair(server));
         after.send(request(Method::Volume));
         QCOMPARE(after.nextMethod(), Method::Volume);
