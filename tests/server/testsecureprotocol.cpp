@@ -139,7 +139,7 @@ private slots:
     }
 
     // Whatever arrives altered, again, out of order or from the wrong direction closes the
-    // connection, and the device stays paired.
+    // connection, and the device stays paired. (Which byte is altered is the crypto suite's matter.)
     void tamperedFramesCloseAndForgetNothing()
     {
         TestClient device;
@@ -150,16 +150,6 @@ private slots:
             [&] {
                 QByteArray frame = device.seal(volume);
                 frame[0] = char(frame[0] ^ 1);
-                device.sendRaw(frame);
-            },
-            [&] {
-                QByteArray frame = device.seal(volume);
-                frame[frame.size() / 2] = char(frame[frame.size() / 2] ^ 0x80);
-                device.sendRaw(frame);
-            },
-            [&] {
-                QByteArray frame = device.seal(volume);
-                frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 1);
                 device.sendRaw(frame);
             },
             [&] { device.sendRaw(device.seal(volume).chopped(1)); },
