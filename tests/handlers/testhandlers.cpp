@@ -96,17 +96,16 @@ void writeBlack(const QString& path, int width, int height, QImage::Format forma
 
 qint64 statusKb(const QString& field)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status("/proc/self/status");
     status.open(QIODevice::ReadOnly);
-    const QRegularExpression line(QLatin1Char('^') + field + QStringLiteral(":\\s*(\\d+)"),
-                                  QRegularExpression::MultilineOption);
+    const QRegularExpression line(QLatin1Char('^') + field + ":\\s*(\\d+)", QRegularExpression::MultilineOption);
     return line.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
 }
 
 // Resident memory the call added at its peak, in MB.
 template <typename Call> qint64 peakGrowthMb(Call call)
 {
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    QFile clearRefs("/proc/self/clear_refs");
     if (clearRefs.open(QIODevice::WriteOnly))
         clearRefs.write("5"); // restarts the peak count
     clearRefs.close();
@@ -267,29 +266,16 @@ private slots:
         QCOMPARE(empty.attachments, Server::Attachments({{Server::Png, QByteArray()}}));
     }
 
-    // Icons are asked for at 64 pixels.
-    void iconAtDevicePixelRatio_data()
-    {
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<QList<QSize>>("answers");
-        QTest::addColumn<QList<QSize>>("requested");
-        QTest::addColumn<QSize>("result");
-
-        QTest::newRow("ratio 2, device pixels")
-            << 2.0 << QList<QSize>{{128, 128}, {64, 64}} << QList<QSize>{{64, 64}, {32, 32}} << QSize(64, 64);
-        QTest::newRow("scaling keeps the aspect")
-            << 2.0 << QList<QSize>{{128, 64}, {32, 16}} << QList<QSize>{{64, 64}, {32, 32}} << QSize(64, 32);
-    }
-
+    // Icons are asked for at 64 logical pixels: at ratio 2 in device pixels, scaled keeping the aspect.
     void iconAtDevicePixelRatio()
     {
-        QFETCH(qreal, ratio);
-        QFETCH(QList<QSize>, answers);
-        QFETCH(QList<QSize>, requested);
-        QFETCH(QSize, result);
-        QList<QSize> asked;
-        QCOMPARE(appIconPixmap(QIcon(new ScriptedIconEngine(answers, &asked)), 64, ratio).size(), result);
-        QCOMPARE(asked, requested);
+        const QList<QPair<QList<QSize>, QSize>> answersAndResults{{{{128, 128}, {64, 64}}, {64, 64}},
+                                                                  {{{128, 64}, {32, 16}}, {64, 32}}};
+        for (const auto& [answers, result] : answersAndResults) {
+            QList<QSize> asked;
+            QCOMPARE(appIconPixmap(QIcon(new ScriptedIconEngine(answers, &asked)), 64, 2.0).size(), result);
+            QCOMPARE(asked, (QList<QSize>{{64, 64}, {32, 32}}));
+        }
     }
 
     // Window actions and the focused element act on the named application, or on the current
@@ -320,7 +306,7 @@ private slots:
         setCurrent(live);
         QStringList calls;
         for (const auto& action : actions) {
-            for (const QString& id : {QString(), middle->id(), QStringLiteral("nobody.desktop")}) {
+            for (const QString& id : QStringList{QString(), middle->id(), "nobody.desktop"}) {
                 QJsonObject named = action.first;
                 named.insert(Key::Id, id);
                 client.send(named);
@@ -337,7 +323,7 @@ private slots:
     {
         setCurrent(live);
         live->focusRole(App::Text, "Message", "first line\nsecond", {});
-        QCOMPARE(client.nextJson().value(Key::Value).toString(), QStringLiteral("first line...")); // the push
+        QCOMPARE(client.nextJson().value(Key::Value).toString(), "first line..."); // the push
         QCOMPARE(ask(request(Method::FocusValue)).json,
                  request(Method::FocusedElement, {{Key::Id, QString()}, {Key::Value, "first line\nsecond"}}));
         QCOMPARE(ask(request(Method::FocusValue, {{Key::Id, middle->id()}})).json,
@@ -410,7 +396,7 @@ private slots:
         QCOMPARE(platform->calls, QStringList());
     }
 
-    void systemSettersApplyLenientlyAndAnswerNothing()
+    void settersAndFileOpenApplyLenientlyAndAnswerNothing()
     {
         verifySilent({
             state(Method::Volume, 30),
@@ -421,22 +407,20 @@ private slots:
             state(Method::Brightness, 80),
             state(Method::ScreenLock, false), // no remote unlock
             state(Method::ScreenLock, true),
+            request(Method::FileOpen, {{Key::Path, "/tmp/c.txt"}, {Key::Id, "editor.desktop"}}),
+            request(Method::FileOpen),
         });
-        QCOMPARE(platform->calls,
-                 (QStringList{"setVolumeLevel(30)", "setVolumeLevel(0)", "setVolumeLevel(0)", "setVolumeMute(1)",
-                              "setVolumeMute(0)", "setBrightness(80)", "lockScreen"}));
+        QCOMPARE(platform->calls, (QStringList{"setVolumeLevel(30)", "setVolumeLevel(0)", "setVolumeLevel(0)",
+                                               "setVolumeMute(1)", "setVolumeMute(0)", "setBrightness(80)",
+                                               "lockScreen", "openFile(/tmp/c.txt,editor.desktop)", "openFile(,)"}));
     }
 
-    void listingFollowsTheFileBrowsersRules()
+    void listingsFollowTheFileBrowsersRules()
     {
         // Directories (links by their target) first, then by name ignoring case, accents sorting
         // with their letter; hidden names, the pipe and the dangling link are left out.
         QCOMPARE(listing(tree), entries({"b", "linked", "locked", "Zeta"},
                                         {"A.txt", "c.txt", "D.txt", "é.txt", "f.txt", "shortcut.txt"}));
-    }
-
-    void listingOfHomeMissingAndUnreadableDirectories()
-    {
         const QJsonObject home = ask(request(Method::DirectoryListing)).json;
         QCOMPARE(home.value(Key::Path).toString(), environment.home());
         QCOMPARE(home.value(Key::Name).toString(), QDir(environment.home()).dirName());
@@ -499,13 +483,6 @@ private slots:
                               "filePreview(" + image + ",2048,0)", "filePreview(" + image + ",0,0)"}));
     }
 
-    void fileOpenPassesPathAndApplication()
-    {
-        verifySilent({request(Method::FileOpen, {{Key::Path, inTree("c.txt")}, {Key::Id, "editor.desktop"}}),
-                      request(Method::FileOpen)});
-        QCOMPARE(platform->calls, (QStringList{"openFile(" + inTree("c.txt") + ",editor.desktop)", "openFile(,)"}));
-    }
-
     // Only a sequential JPEG decodes scaled. Every other large image is refused from its header, and
     // only regular files are opened: each preview is answered at once, whatever the file.
     void previewsNeverStall()
@@ -538,15 +515,13 @@ private slots:
     }
 
     // Whatever the sleep setting says, a catalogue that failed at start-up gets another chance.
-    void catalogueIsLoadedAgainForTheFirstClient()
+    void websiteCommandsFromACatalogueLoadedAgainForTheFirstClient()
     {
         QTRY_COMPARE(Core::instance()->websites().keys(), QStringList({"a.example", "b.example"}));
         QCOMPARE(Core::instance()->websites().value("b.example")->commands(), QJsonObject());
         QCOMPARE(webService.requests().size(), 4); // nothing asked for the entries without a domain
-    }
 
-    void websiteCommandsArePushedOncePerHost()
-    {
+        // A page's commands are pushed once per host.
         TestApp* browser = platform->addApp("browser.desktop", "Browser");
         const QJsonObject known = request(Method::CommandsChanged, {{Key::Id, browser->id()}, {"c", "Reload"}});
         const QJsonObject unknown = request(Method::CommandsChanged, {{Key::Id, browser->id()}});
@@ -561,7 +536,7 @@ private slots:
         QCOMPARE(client.nextJson(), unknown);
     }
 
-    void commandsAreLoadedOnceAndRelayedAsReceived()
+    void commandsAreLoadedOnceRelayedAsReceivedAndRetried()
     {
         TestApp* app = platform->addApp("Web-Tool.desktop-Kit.desktop", "Tool");
         client.send(commandsOf(app));
@@ -571,13 +546,10 @@ private slots:
         client.send(commandsOf(app));
         expectCommands(app);
         QCOMPARE(webService.count("/app"), 1);
-    }
 
-    // A failed load answers nothing; asking again tries again, and that load answers the request
-    // still waiting as well, each once.
-    void failedDownloadAnswersNothing()
-    {
-        TestApp* app = platform->addApp("missing.desktop", "Missing");
+        // A failed load answers nothing; asking again tries again, and that load answers the request
+        // still waiting as well, each once.
+        app = platform->addApp("missing.desktop", "Missing");
         webService.enqueue("/app", HttpTestServer::answer(404));
         {
             const WarningCounter failures("^Cannot load commands \"missing.desktop\"");

@@ -219,7 +219,6 @@ private slots:
                          {"screenLocked", true},
                          {"unsupportedFeatures", QJsonArray{"brightness"}}});
         startPlatform();
-        platform->setActive(true);
         activate();
         QCOMPARE(commands(), QStringList{enable});
         QCOMPARE(extension.calls.filter("invokeString").size(), 1);

@@ -39,9 +39,8 @@ private slots:
     void initTestCase()
     {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
-        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver,
-                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService("org.freedesktop.ScreenSaver"));
+        QVERIFY(bus.registerObject("/org/freedesktop/ScreenSaver", &screenSaver, QDBusConnection::ExportAllSlots));
         platform = startTestCore();
         QVERIFY(platform);
         server = Core::instance()->server();
@@ -56,9 +55,9 @@ private slots:
     {
         QCOMPARE(platform->calls, QStringList());
         QVERIFY(Core::instance()->getAutostart());
-        QVERIFY(QSettings().value(QStringLiteral("autoStart")).toBool());
+        QVERIFY(QSettings().value("autoStart").toBool());
         Core::instance()->setAutostart(false);
-        QCOMPARE(platform->calls, QStringList{QStringLiteral("setAutostart(0)")});
+        QCOMPARE(platform->calls, QStringList{"setAutostart(0)"});
     }
 
     void powerAndMediaCommandsGoToThePlatform()
@@ -69,24 +68,22 @@ private slots:
                                    Method::Shutdown,      Method::MediaPlayPause, Method::MediaPreviousTrack,
                                    Method::MediaNextTrack};
         QList<QJsonObject> requests;
-        for (const QString& code : codes + QStringList{QStringLiteral("zz")}) {
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled request")));
+        for (const QString& code : codes + QStringList{"zz"}) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Unhandled request"));
             requests.append(request(code));
         }
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Unhandled message.*zz")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Unhandled message.*zz"));
         const QJsonObject volume = request(Method::Volume, {{Key::Value, platform->volumePercent}});
         QCOMPARE(device.replyAfter(requests, request(Method::Volume)), volume); // nothing answered the commands
-        QCOMPARE(platform->calls,
-                 (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("logout"), QStringLiteral("sleep"),
-                              QStringLiteral("restart"), QStringLiteral("shutdown"), QStringLiteral("mediaPlayPause"),
-                              QStringLiteral("mediaPreviousTrack"), QStringLiteral("mediaNextTrack")}));
+        QCOMPARE(platform->calls, (QStringList{"setActive(1)", "logout", "sleep", "restart", "shutdown",
+                                               "mediaPlayPause", "mediaPreviousTrack", "mediaNextTrack"}));
         device.socket.close();
         QTRY_VERIFY(server->clients().isEmpty());
     }
 
     void sleepIsInhibitedOnceWhileClientsAreConnected()
     {
-        TestClient first(QStringLiteral("first")), second(QStringLiteral("second"));
+        TestClient first("first"), second("second");
         QVERIFY(first.pair(*server) && second.pair(*server));
         second.socket.close();
         QTRY_COMPARE(server->clients().size(), 1);
@@ -94,11 +91,9 @@ private slots:
         second.socket.close();
         first.socket.close();
         QTRY_VERIFY(server->clients().isEmpty());
-        QCOMPARE(screenSaver.calls, (QStringList{QStringLiteral("Inhibit(Pavo Server,Pavo client connected)"),
-                                                 QStringLiteral("UnInhibit(42)")}));
+        QCOMPARE(screenSaver.calls, (QStringList{"Inhibit(Pavo Server,Pavo client connected)", "UnInhibit(42)"}));
         // The platform hears every change below two clients; the screen saver only the first and last.
-        QCOMPARE(platform->calls, (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("setActive(1)"),
-                                               QStringLiteral("setActive(1)"), QStringLiteral("setActive(0)")}));
+        QCOMPARE(platform->calls, (QStringList{"setActive(1)", "setActive(1)", "setActive(1)", "setActive(0)"}));
 
         // Told not to prevent sleep, the screen saver hears nothing; the platform still does.
         screenSaver.calls.clear();
@@ -109,19 +104,19 @@ private slots:
         QTRY_VERIFY(server->clients().isEmpty());
         Core::instance()->setPreventSleep(true);
         QCOMPARE(screenSaver.calls, QStringList());
-        QCOMPARE(platform->calls, (QStringList{QStringLiteral("setActive(1)"), QStringLiteral("setActive(0)")}));
+        QCOMPARE(platform->calls, (QStringList{"setActive(1)", "setActive(0)"}));
     }
 
     void applicationsSortByRecentUseOnlyWhileConnected()
     {
         Core* core = Core::instance();
         QSignalSpy sortedChanged(core, &Core::sortedAppsChanged);
-        TestApp* old = platform->addApp(QStringLiteral("old.desktop"), QStringLiteral("Old"));
-        TestApp* recent = platform->addApp(QStringLiteral("recent.desktop"), QStringLiteral("Recent"), true);
+        TestApp* old = platform->addApp("old.desktop", "Old");
+        TestApp* recent = platform->addApp("recent.desktop", "Recent", true);
         emit platform->installedAppsChanged();
         QCOMPARE(sortedChanged.size(), 0); // nobody connected: nothing kept, nothing told
 
-        TestClient device(QStringLiteral("sorter"));
+        TestClient device("sorter");
         QVERIFY(device.pair(*server));
         QCOMPARE(core->sortedApps(), (QVector<App*>{recent, old})); // refilled on demand
         sortedChanged.clear();

@@ -15,8 +15,8 @@
 
 namespace {
 constexpr int ResolveMs = 15000;
-const QString ServiceType = QStringLiteral("_pavo._tcp");
-const QString Local = QStringLiteral("local");
+const QString ServiceType = "_pavo._tcp";
+const QString Local = "local";
 } // namespace
 
 // The server as clients find it, and the publisher alone where the server never asks it, against
@@ -26,7 +26,7 @@ class TestDiscovery : public QObject
     Q_OBJECT
     TestEnvironment environment;
     std::unique_ptr<AvahiDaemon> daemon;
-    const QString name = QStringLiteral("Pavo Server@") + QHostInfo::localHostName();
+    const QString name = "Pavo Server@" + QHostInfo::localHostName();
 
     bool published(const QString& serviceName, quint16 port)
     {
@@ -45,12 +45,11 @@ private slots:
     {
         Server server;
         QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
-        QCOMPARE(AvahiDaemon::browse().value(name).txt,
-                 (QStringList{QStringLiteral("ip=10.77.0.1"), QStringLiteral("os=linux")}));
+        QCOMPARE(AvahiDaemon::browse().value(name).txt, (QStringList{"ip=10.77.0.1", "os=linux"}));
         server.onApplicationStateChanged(Qt::ApplicationSuspended);
         QTRY_VERIFY_WITH_TIMEOUT(AvahiDaemon::browse().isEmpty(), ResolveMs);
 
-        WarningCounter refusals(QStringLiteral("ZeroConf error"));
+        WarningCounter refusals("ZeroConf error");
         server.onApplicationStateChanged(Qt::ApplicationActive);
         server.onApplicationStateChanged(Qt::ApplicationActive); // published once, not again
         QTRY_VERIFY_WITH_TIMEOUT(published(name, server.port()), ResolveMs);
@@ -61,14 +60,13 @@ private slots:
     {
         QProcess twin;
         twin.setProcessChannelMode(QProcess::MergedChannels);
-        twin.start(QStringLiteral("avahi-publish"),
-                   {QStringLiteral("-s"), name, QStringLiteral("_pavo._tcp"), QStringLiteral("50001")});
+        twin.start("avahi-publish", {"-s", name, "_pavo._tcp", "50001"});
         QByteArray twinLog;
         QTRY_VERIFY_WITH_TIMEOUT((twinLog += twin.readAll()).contains("Established"), ResolveMs);
 
-        WarningCounter collisions(QStringLiteral("ZeroConf error -2"));
+        WarningCounter collisions("ZeroConf error -2");
         Server server;
-        QTRY_VERIFY_WITH_TIMEOUT(published(name + QStringLiteral(" 1"), server.port()), ResolveMs);
+        QTRY_VERIFY_WITH_TIMEOUT(published(name + " 1", server.port()), ResolveMs);
         QCOMPARE(collisions.count(), 1);
         QCOMPARE(AvahiDaemon::browse().value(name).port, quint16(50001));
         ::kill(pid_t(twin.processId()), SIGTERM);
@@ -80,7 +78,7 @@ private slots:
     void comesBackWithTheDaemonWithdrawalsDoNot()
     {
         QVERIFY(daemon->stop());
-        WarningCounter refusals(QStringLiteral("ZeroConf error -1"));
+        WarningCounter refusals("ZeroConf error -1");
         Server server;
         QCOMPARE(refusals.count(), 1);
         TestClient device; // clients that know the address are served all the same
@@ -90,7 +88,7 @@ private slots:
 
         QZeroConf withdrawn;
         QSignalSpy withdrawnPublished(&withdrawn, &QZeroConf::servicePublished);
-        withdrawn.publish(QStringLiteral("Pavo Server@gone"), ServiceType, Local, 50124);
+        withdrawn.publish("Pavo Server@gone", ServiceType, Local, 50124);
         QVERIFY(withdrawnPublished.wait(ResolveMs));
         withdrawn.unpublish();
         QTRY_VERIFY_WITH_TIMEOUT(AvahiDaemon::browse().keys() == QStringList{name}, ResolveMs);
@@ -107,10 +105,10 @@ private slots:
         QZeroConf invalid, twice;
         QSignalSpy invalidFailed(&invalid, &QZeroConf::error), twiceFailed(&twice, &QZeroConf::error);
         QSignalSpy published(&twice, &QZeroConf::servicePublished);
-        invalid.publish(QStringLiteral("Pavo Server@desk"), QStringLiteral("not a type"), Local, 1);
-        twice.publish(QStringLiteral("Pavo Server@desk"), ServiceType, Local, 50123);
+        invalid.publish("Pavo Server@desk", "not a type", Local, 1);
+        twice.publish("Pavo Server@desk", ServiceType, Local, 50123);
         QVERIFY(published.wait(ResolveMs));
-        twice.publish(QStringLiteral("Pavo Server@other"), ServiceType, Local, 50125);
+        twice.publish("Pavo Server@other", ServiceType, Local, 50125);
         for (QSignalSpy* failed : {&invalidFailed, &twiceFailed}) {
             QCOMPARE(failed->count(), 1);
             QCOMPARE(failed->at(0).at(0).value<QZeroConf::error_t>(), QZeroConf::RegistrationFailed);

@@ -26,14 +26,6 @@ struct RawPeer
         QSignalSpy closed(&socket, &QTcpSocket::disconnected);
         return socket.state() == QAbstractSocket::UnconnectedState || closed.wait(5000);
     }
-    QByteArray field(const QByteArray& name) const
-    {
-        const int start = received.indexOf("\r\n" + name + ": ");
-        return start < 0 ? QByteArray()
-                         : received.mid(start + name.size() + 4,
-                                        received.indexOf("\r\n", start + 2) - start - name.size() - 4);
-    }
-    QByteArray body() const { return received.mid(received.indexOf("\r\n\r\n") + 4); }
 
     QTcpSocket socket;
     QByteArray received;
@@ -42,6 +34,18 @@ struct RawPeer
 QByteArray statusLine(const QByteArray& answer)
 {
     return answer.left(answer.indexOf("\r\n"));
+}
+
+QByteArray field(const QByteArray& answer, const QByteArray& name)
+{
+    const int start = answer.indexOf("\r\n" + name + ": ");
+    return start < 0 ? QByteArray()
+                     : answer.mid(start + name.size() + 4, answer.indexOf("\r\n", start + 2) - start - name.size() - 4);
+}
+
+QByteArray body(const QByteArray& answer)
+{
+    return answer.mid(answer.indexOf("\r\n\r\n") + 4);
 }
 } // namespace
 
@@ -64,35 +68,29 @@ private slots:
     {
         Server server;
         const QByteArray host = "127.0.0.1:" + QByteArray::number(server.port());
-        RawPeer get(server.port());
-        get.socket.write("GET /?from=qr HTTP/1.1\r\nHost: " + host + "\r\nAccept: */*\r\n\r\n");
-        QVERIFY(get.waitForClose());
-        QCOMPARE(statusLine(get.received), "HTTP/1.1 200 OK");
-        QVERIFY(get.body().startsWith("<!DOCTYPE html>"));
-        QCOMPARE(get.field("Content-Length").toInt(), get.body().size());
-        QCOMPARE(get.field("Content-Type"), "text/html; charset=utf-8");
-        QCOMPARE(get.field("Cache-Control"), "no-cache");
-        QCOMPARE(get.field("X-Content-Type-Options"), "nosniff");
-        const QByteArray policy = get.field("Content-Security-Policy");
+        const QByteArray get = exchange(server, "GET /?from=qr HTTP/1.1\r\nHost: " + host + "\r\nAccept: */*\r\n\r\n");
+        QCOMPARE(statusLine(get), "HTTP/1.1 200 OK");
+        QVERIFY(body(get).startsWith("<!DOCTYPE html>"));
+        QCOMPARE(field(get, "Content-Length").toInt(), body(get).size());
+        QCOMPARE(field(get, "Content-Type"), "text/html; charset=utf-8");
+        QCOMPARE(field(get, "Cache-Control"), "no-cache");
+        QCOMPARE(field(get, "X-Content-Type-Options"), "nosniff");
+        const QByteArray policy = field(get, "Content-Security-Policy");
         QVERIFY(policy.startsWith("default-src 'none'; script-src 'self';"));
         QVERIFY2(policy.contains("; connect-src 'self' ws://" + host + ";"), policy);
 
         // The same head without the body; the index file under its own name.
-        RawPeer head(server.port());
-        head.socket.write("HEAD /index.html HTTP/1.1\r\nHost: [::1]\r\n\r\n");
-        QVERIFY(head.waitForClose());
-        QCOMPARE(statusLine(head.received), "HTTP/1.1 200 OK");
-        QCOMPARE(head.field("Content-Length").toInt(), get.body().size());
-        QVERIFY(head.body().isEmpty());
-        QVERIFY(head.field("Content-Security-Policy").contains("ws://[::1];"));
+        const QByteArray head = exchange(server, "HEAD /index.html HTTP/1.1\r\nHost: [::1]\r\n\r\n");
+        QCOMPARE(statusLine(head), "HTTP/1.1 200 OK");
+        QCOMPARE(field(head, "Content-Length").toInt(), body(get).size());
+        QVERIFY(body(head).isEmpty());
+        QVERIFY(field(head, "Content-Security-Policy").contains("ws://[::1];"));
 
         // The bundled script the page loads is compiled in beside it.
-        RawPeer script(server.port());
-        script.socket.write("HEAD /app.js HTTP/1.1\r\nHost: pc\r\n\r\n");
-        QVERIFY(script.waitForClose());
-        QCOMPARE(statusLine(script.received), "HTTP/1.1 200 OK");
-        QCOMPARE(script.field("Content-Type"), "text/javascript; charset=utf-8");
-        QVERIFY(script.field("Content-Length").toInt() > 1000);
+        const QByteArray script = exchange(server, "HEAD /app.js HTTP/1.1\r\nHost: pc\r\n\r\n");
+        QCOMPARE(statusLine(script), "HTTP/1.1 200 OK");
+        QCOMPARE(field(script, "Content-Type"), "text/javascript; charset=utf-8");
+        QVERIFY(field(script, "Content-Length").toInt() > 1000);
     }
 
     void answersOtherRequestsWithAnError_data()
@@ -161,10 +159,10 @@ private slots:
         Server server;
         server.setRequestHeadTimeout(Deadline);
         new EchoHandler(&server, Method::Volume);
-        TestClient before(QStringLiteral("before"));
+        TestClient before("before");
         QVERIFY(before.pair(server));
-        const WarningCounter oversized(QStringLiteral("request head over"));
-        const WarningCounter silent(QStringLiteral("No request within"));
+        const WarningCounter oversized("request head over");
+        const WarningCounter silent("No request within");
 
         RawPeer greedy(server.port());
         QElapsedTimer clock;
@@ -181,7 +179,7 @@ private slots:
         QCOMPARE(silent.count(), 1);
         before.send(request(Method::Volume));
         QCOMPARE(before.nextMethod(), Method::Volume);
-        TestClient after(QStringLiteral("after"));
+        TestClient after("after");
         QVERIFY(after.pair(server));
         after.send(request(Method::Volume));
         QCOMPARE(after.nextMethod(), Method::Volume);

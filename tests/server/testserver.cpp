@@ -11,7 +11,7 @@
 #include <QtTest>
 
 namespace {
-const QString LastUsedPort = QStringLiteral("lastUsedPort");
+const QString LastUsedPort = "lastUsedPort";
 } // namespace
 
 class TestServer : public QObject
@@ -63,20 +63,20 @@ private slots:
         new EchoHandler(&server, Method::Authentication);
         new EchoHandler(&server, Method::InstalledApps);
         TestClient anonymous(QString{});
-        anonymous.open(server.port(), QStringLiteral("v=3"));
+        anonymous.open(server.port(), "v=3");
         QVERIFY(anonymous.waitForDisconnected());
         QCOMPARE(anonymous.closeCode(), QWebSocketProtocol::CloseCodeNormal);
         QVERIFY(anonymous.next().segment.isEmpty());
 
         TestClient stranger;
         QVERIFY(stranger.openExpecting(server.port(), Method::Wait));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Permission denied")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Permission denied"));
         const QJsonObject answer = request(Method::Authentication, {{Key::ChallengeAnswer, "x"}});
         QCOMPARE(stranger.replyAfter({request(Method::InstalledApps)}, answer), answer);
         QVERIFY(stranger.isConnected());
 
         // Qt's parser leaks the value a repeated key replaces: a stranger could grow the server.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot parse JSON.*duplicate key")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot parse JSON.*duplicate key"));
         stranger.sendRaw(R"({"_":"au","c":[{}],"c":[{"a":"x"}]})");
         QVERIFY(stranger.waitForDisconnected());
         QCOMPARE(stranger.closeCode(), QWebSocketProtocol::CloseCodeNormal);
@@ -89,7 +89,7 @@ private slots:
         volume->push(); // nobody connected: nothing to do
         QCOMPARE(volume->handled, 0);
 
-        TestClient admitted(QStringLiteral("admitted")), waiting(QStringLiteral("waiting"));
+        TestClient admitted("admitted"), waiting("waiting");
         QVERIFY(admitted.pair(server));
         QVERIFY(waiting.openExpecting(server.port(), Method::Wait));
         volume->push();
@@ -118,7 +118,7 @@ private slots:
         QFETCH(int, limit);
         Server server;
         new EchoHandler(&server, Method::Authentication);
-        TestClient greedy(QStringLiteral("greedy"));
+        TestClient greedy("greedy");
         QVERIFY(admitted ? greedy.pair(server) : greedy.openExpecting(server.port(), Method::Wait));
         greedy.sendRaw("{\"_\":\"au\",\"x\":\"" + QByteArray(limit - 18, ' ') + "\"}"); // just fits
         QCOMPARE(greedy.nextMethod(), Method::Authentication);
@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(greedy.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
         QTRY_VERIFY(server.connections().isEmpty());
 
-        TestClient next(QStringLiteral("next"));
+        TestClient next("next");
         QVERIFY(next.pair(server));
     }
 
