@@ -1,4 +1,4 @@
-// pavo-screenshots FOLDER: the tray menu, the pairing prompt and the three dialogs as PNG files,
+// pavo-screenshots FOLDER: the tray menu, the pairing prompt and the four dialogs as PNG files,
 // each window as the X server shows it, on a scripted desktop. tools/take-screenshots.sh runs it
 // on a virtual display.
 #include "http/webservice.h"
@@ -71,7 +71,7 @@ int main(int argc, char* argv[])
 
     QObject device;
     ui.showAuthDialog(&device, QStringLiteral("phone-3"), QStringLiteral("Anna's phone"),
-                      QStringLiteral("192.168.1.23"));
+                      QStringLiteral("192.168.1.23"), QStringLiteral("482915"));
     shoot(shownWindow<QMessageBox>(), QStringLiteral("prompt"));
     shownWindow<QMessageBox>()->close();
 
@@ -79,6 +79,10 @@ int main(int argc, char* argv[])
     menu->popup(QPoint(40, 40));
     shoot(menu, QStringLiteral("tray-menu"));
     menu->hide();
+
+    ui.showConnectPhone();
+    shoot(shownWindow<QDialog>(), QStringLiteral("connect-phone"));
+    shownWindow<QDialog>()->close();
 
     ui.showPreferences();
     shoot(shownWindow<QDialog>(), QStringLiteral("preferences"));
