@@ -17,10 +17,12 @@ QString installedExtensionVersion()
 {
     // The shell takes the user's copy first, then the first one among the system data folders:
     // an extension installed by the package counts as installed.
-    QFile metadata(QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                          QStringLiteral("gnome-shell/extensions/") + ExtensionUuid +
-                                              QStringLiteral("/metadata.json")));
-    if (!metadata.open(QIODevice::ReadOnly))
+    const QString path = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                QStringLiteral("gnome-shell/extensions/") + ExtensionUuid +
+                                                    QStringLiteral("/metadata.json"));
+    // Not installed anywhere: asking QFile to open no name would only add a warning to the log.
+    QFile metadata(path);
+    if (path.isEmpty() || !metadata.open(QIODevice::ReadOnly))
         return QStringLiteral("0");
     return QString::number(
         QJsonDocument::fromJson(metadata.readAll()).object().value(QStringLiteral("version")).toInt());
