@@ -22,11 +22,7 @@ private slots:
     // has the paired device come back and list the desktop's applications.)
     void pairAndQuitInGerman()
     {
-        QProcessEnvironment german;
-        german.insert("LANGUAGE", "de");
-        german.insert("LANG", "de_DE.UTF-8");
-        german.insert("LC_ALL", "de_DE.UTF-8");
-        desktop.startProgram(PROGRAM_PATH, german);
+        desktop.startProgram(PROGRAM_PATH, HeadlessDesktop::german());
         QVERIFY(desktop.program.waitForStarted());
         const quint16 port = desktop.waitForPort();
         QVERIFY(port != 0);

@@ -71,11 +71,7 @@ private slots:
     void pairAndListInGerman()
     {
         QVERIFY(!QFileInfo("/usr/bin/locale").isDir() && !QFileInfo("/usr/bin/scripts").isDir());
-        QProcessEnvironment german;
-        german.insert("LANGUAGE", "de");
-        german.insert("LANG", "de_DE.UTF-8");
-        german.insert("LC_ALL", "de_DE.UTF-8");
-        desktop.startProgram(Program, german);
+        desktop.startProgram(Program, HeadlessDesktop::german());
         QVERIFY(desktop.program.waitForStarted());
         const quint16 port = desktop.waitForPort();
         const QString item = desktop.waitForTrayItem();

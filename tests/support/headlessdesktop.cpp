@@ -43,6 +43,15 @@ void HeadlessDesktop::startProgram(const QString& path, const QProcessEnvironmen
     program.start(path, QStringList());
 }
 
+QProcessEnvironment HeadlessDesktop::german()
+{
+    QProcessEnvironment environment;
+    environment.insert("LANGUAGE", "de");
+    environment.insert("LANG", "de_DE.UTF-8");
+    environment.insert("LC_ALL", "de_DE.UTF-8");
+    return environment;
+}
+
 quint16 HeadlessDesktop::waitForPort() const
 {
     if (!QTest::qWaitFor([] { return QSettings().contains("lastUsedPort"); }, 20000))

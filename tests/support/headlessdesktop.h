@@ -17,6 +17,8 @@ public:
     // standInState: a JSON state file for the stand-in, or empty for its defaults.
     bool start(const QString& standInState = QString());
     void startProgram(const QString& path, const QProcessEnvironment& extra = {});
+    // A user's German locale, in which the program's texts are known to be translated.
+    static QProcessEnvironment german();
     // The port the program wrote down, once it did; 0 when it did not within 20 s.
     quint16 waitForPort() const;
     // The program's tray item, once it registered one; empty when it did not within 20 s.
