@@ -37,12 +37,8 @@ export class AppsScreen {
             return;
         this.apps = apps.filter((app) => app && typeof app.i === 'string' && app.i);
         this.list.replaceChildren(...this.apps.map((app) => this.entry(app)));
-        for (const app of this.apps) {
-            if (!this.icons.has(app.i)) {
-                this.icons.expect(app.i);
-                this.session.send({_: 'ai', i: app.i, s: this.iconSize});
-            }
-        }
+        for (const app of this.apps)
+            this.icons.askOnce(app.i, () => this.session.send({_: 'ai', i: app.i, s: this.iconSize}));
         this.markWhenDrawn();
     }
 

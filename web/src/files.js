@@ -72,20 +72,15 @@ export class FilesScreen {
         const url = this.typeIcons.get(key);
         if (url)
             icon.src = url;
-        if (this.typeIcons.has(key))
-            return;
-        this.typeIcons.expect(key);
-        this.session.send(request);
+        this.typeIcons.askOnce(key, () => this.session.send(request));
     }
 
     askPreview(path, item) {
         const url = this.previews.get(path);
         if (url !== undefined)
             return this.placePreview(item, url);
-        if (this.previews.has(path))
-            return;
-        this.previews.expect(path);
-        this.session.send({_: 'fp', p: path, w: this.previewSize, h: this.previewSize});
+        this.previews.askOnce(path,
+                              () => this.session.send({_: 'fp', p: path, w: this.previewSize, h: this.previewSize}));
     }
 
     showTypeIcon(json, attachments) {

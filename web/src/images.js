@@ -13,9 +13,12 @@ export class ImageCache {
         return this.urls.has(key) || this.waiting.has(key);
     }
 
-    // Marks the key as asked for, so that repeated lists do not ask again before the answer.
-    expect(key) {
+    // Asks for an image unless it is known or already on its way: repeated lists ask once.
+    askOnce(key, ask) {
+        if (this.has(key))
+            return;
         this.waiting.set(key, true);
+        ask();
     }
 
     // Answers asked for on a connection that dropped never come: ask again on the next one.
