@@ -23,15 +23,17 @@ void stopNetworkChecks(QObject* server);
 
 // libFuzzer's own timeout counts whole seconds; an input the program serves this slowly is a
 // finding too, so the guard aborts and libFuzzer keeps the input. It counts the thread's CPU
-// time, so that other work on shared cores and the disk's syncs do not make a finding.
+// time, so that other work on shared cores and the disk's syncs do not make a finding, and only its
+// user time: the kernel's part (page faults, reclaiming memory on a machine short of it) varies with
+// the machine, not with the input.
 class SlowInputGuard
 {
 public:
     static constexpr qint64 LimitMs = 100;
-    SlowInputGuard() : start(cpuNanoseconds()) {}
+    SlowInputGuard() : start(userCpuMicroseconds()) {}
     ~SlowInputGuard();
 
 private:
-    static qint64 cpuNanoseconds();
+    static qint64 userCpuMicroseconds();
     const qint64 start;
 };
