@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Builds the whole tree with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/ and
-# runs the test suites there; any sanitizer report fails the suite that produced it.
+# Builds the test suites with AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz/ and
+# runs them there; any sanitizer report fails the suite that produced it. The tree is the fuzz
+# targets' own (clang-14, tools/run-fuzzers.sh), so that the libraries are instrumented only once.
 # The suites that start their own avahi-daemon in a network namespace are left out unless
 # PAVO_SANITIZE_ALL=1: under ASan they only slow the run, the daemon itself is not instrumented.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PAVO_ASAN_BUILD:-$root/build-asan}
-flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+build=${PAVO_FUZZ_BUILD:-$root/build-fuzz}
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAVO_FUZZ=ON >/dev/null
 # Only the suites: the vptr checks make the server library need the handlers' type information,
 # which the link lines of some benchmarks do not provide. Tests that run a script build nothing.
 mapfile -t suites < <(comm -12 <(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p' | sort) \
