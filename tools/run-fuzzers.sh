@@ -17,13 +17,12 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PAVO_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${PAVO_FUZZ_SECONDS:-}
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
   targets=(plain-message encrypted-message secure-message connection-url request-head session-decrypt appcast simple-feed command-document shell-reply)
 
-CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAVO_FUZZ=ON >/dev/null
+source "$root/tools/sanitized-tree.sh"
 cmake --build "$build" -j2 --target "${targets[@]/#/fuzz-}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0

@@ -7,9 +7,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PAVO_FUZZ_BUILD:-$root/build-fuzz}
-
-CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAVO_FUZZ=ON >/dev/null
+source "$root/tools/sanitized-tree.sh"
 # Only the suites: the vptr checks make the server library need the handlers' type information,
 # which the link lines of some benchmarks do not provide. Tests that run a script build nothing.
 mapfile -t suites < <(comm -12 <(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p' | sort) \
