@@ -5,12 +5,12 @@
 #include "http/webservice.h"
 #include "platform/website.h"
 #include "server/core.h"
+#include "server/jsontext.h"
 #include "server/protocol.h"
 #include "server/server.h"
 #include "server/settingsfile.h"
 
 #include <QDateTime>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QSettings>
@@ -123,7 +123,7 @@ void App::parseCommands(HttpReply& reply)
     }
     commands = reply.body();
     commandsAreLoaded = true;
-    setBrowser(QJsonDocument::fromJson(commands).object().value(BrowserMark).toBool());
+    setBrowser(parseJson(commands).object().value(BrowserMark).toBool());
     emit commandsLoaded(commands);
 }
 

@@ -2,12 +2,12 @@
 
 #include "http/vendor.h"
 #include "http/webservice.h"
+#include "server/jsontext.h"
 #include "updater/defaultupdater.h"
 #include "updater/runinstaller.h"
 #include "updater/simplexmlparser.h"
 
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
 
@@ -24,8 +24,7 @@ QString installedExtensionVersion()
     QFile metadata(path);
     if (path.isEmpty() || !metadata.open(QIODevice::ReadOnly))
         return QStringLiteral("0");
-    return QString::number(
-        QJsonDocument::fromJson(metadata.readAll()).object().value(QStringLiteral("version")).toInt());
+    return QString::number(parseJson(metadata.readAll()).object().value(QStringLiteral("version")).toInt());
 }
 
 updater::DefaultUpdater* createExtensionUpdater(const QString& scriptsDirectory, QObject* parent)

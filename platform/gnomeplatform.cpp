@@ -9,6 +9,7 @@
 #include "platform/gnomeiconlookup.h"
 #include "platform/imagepreview.h"
 #include "platform/regularfile.h"
+#include "server/jsontext.h"
 #include "updater/checker.h"
 #include "updater/defaultupdater.h"
 #include "updater/installer.h"
@@ -18,7 +19,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QMimeDatabase>
@@ -31,7 +31,7 @@ constexpr int FirstStateWaitMs = 2000;
 
 QJsonArray jsonArray(const QByteArray& json)
 {
-    return QJsonDocument::fromJson(json).array();
+    return parseJson(json).array();
 }
 
 bool isFolder(const QMimeType& type)

@@ -14,6 +14,7 @@
 #include "platform/gnomeplatform.h"
 #include "platform/platform.h"
 #include "platform/website.h"
+#include "server/jsontext.h"
 #include "server/protocol.h"
 #include "server/server.h"
 #include "server/settingsfile.h"
@@ -23,7 +24,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
 #include <QUrl>
@@ -279,7 +279,7 @@ void Core::onWebsiteIndex(HttpReply& reply)
         return;
     }
     websiteFailures.succeeded();
-    const QJsonArray entries = QJsonDocument::fromJson(reply.body()).object().value(IndexEntries).toArray();
+    const QJsonArray entries = parseJson(reply.body()).object().value(IndexEntries).toArray();
     for (const QJsonValue& entry : entries) {
         const QString domain = entry.toObject().value(IndexDomain).toString();
         if (domain.isEmpty())
@@ -296,7 +296,7 @@ void Core::addWebsite(const QString& domain, HttpReply& reply)
         return;
     // A domain listed twice keeps the document that came last.
     delete websiteCatalogue.value(domain);
-    websiteCatalogue.insert(domain, new Website(QJsonDocument::fromJson(reply.body()).object()));
+    websiteCatalogue.insert(domain, new Website(parseJson(reply.body()).object()));
 }
 
 void Core::inhibitSleep(const QString& reason)

@@ -1,8 +1,8 @@
 #include "server/server.h"
 
 #include "handlers/messagehandler.h"
-#include "server/duplicatekeys.h"
 #include "server/frame.h"
+#include "server/jsontext.h"
 #include "server/plainaddress.h"
 #include "server/protocol.h"
 #include "server/random.h"
@@ -251,14 +251,10 @@ void Server::onBinaryMessageReceived(const QByteArray& message)
     QByteArray data;
     if (!unwrap(connection, message, &data))
         return;
-    if (hasDuplicateKey(data)) {
-        reject(connection, QStringLiteral("duplicate key"), data, message);
-        return;
-    }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError) {
-        reject(connection, error.errorString(), data, message);
+    QString error;
+    const QJsonDocument document = parseJson(data, &error);
+    if (!error.isEmpty()) {
+        reject(connection, error, data, message);
         return;
     }
     dispatch(document.object(), connection, data);

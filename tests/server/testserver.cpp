@@ -1,5 +1,5 @@
-#include "server/duplicatekeys.h"
 #include "server/frame.h"
+#include "server/jsontext.h"
 #include "server/protocol.h"
 #include "server/server.h"
 #include "tests/support/echohandler.h"
@@ -157,6 +157,10 @@ void TestServer::duplicateKeysAreFound()
     QFETCH(QByteArray, json);
     QFETCH(bool, duplicate);
     QCOMPARE(hasDuplicateKey(json), duplicate);
+    QString error;
+    const bool parsed = !parseJson(json, &error).isNull();
+    QCOMPARE(error == QLatin1String("duplicate key"), duplicate);
+    QVERIFY(!duplicate || !parsed);
 }
 
 QTEST_MAIN(TestServer)

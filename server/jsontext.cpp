@@ -1,4 +1,4 @@
-#include "server/duplicatekeys.h"
+#include "server/jsontext.h"
 
 #include <algorithm>
 #include <forward_list>
@@ -120,7 +120,8 @@ bool hasDuplicateKey(const QByteArray& json)
     std::vector<std::string_view> keys;           // of every open object, innermost last
     std::vector<size_t> objects;                  // where each open object's keys begin
     std::forward_list<std::string> unescapedKeys; // the few keys written with escapes
-    keys.reserve(16); // a request has a handful: one allocation instead of several
+    // A request has a handful: one allocation instead of several.
+    keys.reserve(16);
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '{') {
             objects.push_back(keys.size());
@@ -140,4 +141,21 @@ bool hasDuplicateKey(const QByteArray& json)
         }
     }
     return false;
+}
+
+QJsonDocument parseJson(const QByteArray& json, QString* error)
+{
+    QString reason;
+    QJsonDocument document;
+    if (hasDuplicateKey(json)) {
+        reason = QStringLiteral("duplicate key");
+    } else {
+        QJsonParseError parseError;
+        document = QJsonDocument::fromJson(json, &parseError);
+        if (parseError.error != QJsonParseError::NoError)
+            reason = parseError.errorString();
+    }
+    if (error)
+        *error = reason;
+    return document;
 }
